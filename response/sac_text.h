@@ -1,0 +1,33 @@
+// The ".sac" output: a six-line comment header and the stored pole-zero
+// description with its ZEROS count raised by the kind of motion.
+#ifndef KALVYNEX_RESPONSE_SAC_TEXT_H_
+#define KALVYNEX_RESPONSE_SAC_TEXT_H_
+
+#include <string>
+
+#include "db/timestamp.h"
+
+namespace kalvynex {
+
+struct SacHeaderFields {
+  std::string sta;
+  std::string chan;
+  std::string network;
+  std::string location;
+  Timestamp start;
+  Timestamp end;  // year 0 or below: no end
+  int kind = 1;
+};
+
+// "# Station", "# Channel", "# Location", "# Network", "# Time" and the unit
+// line, each ending in LF.
+std::string build_sac_header(const SacHeaderFields& fields);
+
+// The stored description with every "|" turned into LF and every ZEROS line
+// (a line that begins with "ZEROS" after optional blanks or tabs) rewritten
+// as "ZEROS <n + kind>".
+std::string adjust_sac_zeros(const std::string& stored, int kind);
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_RESPONSE_SAC_TEXT_H_
