@@ -1,0 +1,23 @@
+// The result of a run, which is also the process exit status. The negative
+// codes reach a calling shell as 255 (-1) down to 251 (-5).
+#ifndef KALVYNEX_APP_EXIT_CODE_H_
+#define KALVYNEX_APP_EXIT_CODE_H_
+
+namespace kalvynex {
+
+enum class ExitCode : int {
+  Success = 0,
+  BadSelect = -1,         // SELECT= missing, incomplete or with a code too long
+  ConnectFailed = -2,     // the data source refused the connection
+  TableCheckFailed = -3,  // CALIBRATION or a column missing, or the query failed
+  QueryFailed = -4,       // listed on the usage screen; no run returns it
+  SaveFailed = -5,        // the output file could not be written
+  NotFound = 1,           // no calibration of the channel (at the date)
+  NoSacData = 2,          // -SAC asked, the SAC text is empty
+  NoFapData = 3,          // -FAP asked, the FAP text is empty
+  NoResponseData = 4,     // neither text stored
+};
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_APP_EXIT_CODE_H_

@@ -1,0 +1,133 @@
+#include "app/output_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+
+#include "response/fap_header.h"
+#include "response/fap_text.h"
+#include "response/number_format.h"
+#include "response/response_type.h"
+#include "response/sac_text.h"
+
+namespace kalvynex {
+
+namespace {
+
+std::string sac_output(const CalibrationRecord& record, const std::string& output_type) {
+  SacHeaderFields header;
+  header.sta = record.sta;
+  header.chan = record.chan;
+  header.network = record.network;
+  header.location = record.location;
+  header.start = record.startdate;
+  header.end = record.enddate;
+  header.kind = resolve_sac_kind(output_type);
+  return build_sac_header(header) + adjust_sac_zeros(record.sac, header.kind);
+}
+
+std::string fap_output(const CalibrationRecord& record, const std::string& output_type) {
+  const NormalizedFap normalized = normalize_fap_text(record.fap);
+  const ResponseType type = resolve_response_type(output_type);
+  const ConvertedTriplets triplets = convert_fap_triplets(normalized.text, type);
+
+  FapHeaderFields header;
+  header.sta = record.sta;
+  header.chan = record.chan;
+  header.location = record.location;
+  header.network = record.network;
+  header.start = record.startdate;
+  header.end = record.enddate;
+  // The count states the lines that follow, so that a reader trusting it
+  // reads exactly the triplets written.
+  header.triplet_count = triplets.line_count;
+  header.type = type;
+  header.calib = -1.0;
+  header.calper = -1.0;
+  return build_fap_header(header) + triplets.text;
+}
+
+bool write_all(int fd, const std::string& contents) {
+  const char* data = contents.data();
+  std::size_t left = contents.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Creates a new file beside `path` that no other process has: a hidden name
+// with this process's id and a counter, created exclusively. Permissions are
+// read and write as the umask allows. Returns -1 on failure.
+int create_temporary(const std::string& path, std::string* temporary) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temporary = dir + "." + base + string_printf(".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
+    const int fd = ::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST && errno != EINTR) return -1;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string output_file_name(const std::string& out_dir, const ChannelSelector& channel,
+                             const Timestamp& start, OutputKind kind) {
+  std::string name = out_dir;
+  if (!name.empty() && name.back() != '/') name += '/';
+  name += channel.sta + "_" + channel.chan + "_" + channel.network;
+  if (channel.location != "??") name += "_" + channel.location;
+  name += string_printf("_%04d%02d%02d", start.year, start.month, start.day);
+  name += kind == OutputKind::Sac ? ".sac" : ".fap";
+  return name;
+}
+
+std::string build_output_text(OutputKind kind, const CalibrationRecord& record,
+                              const std::string& output_type) {
+  return kind == OutputKind::Sac ? sac_output(record, output_type)
+                                 : fap_output(record, output_type);
+}
+
+std::string to_crlf(const std::string& text) {
+  std::string result;
+  result.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
+bool replace_file(const std::string& path, const std::string& contents) {
+  std::string temporary;
+  const int fd = create_temporary(path, &temporary);
+  if (fd < 0) return false;
+  const bool written = write_all(fd, contents);
+  const bool closed = ::close(fd) == 0;
+  if (written && closed && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  ::unlink(temporary.c_str());
+  return false;
+}
+
+bool write_output_file(const std::string& path, OutputKind kind,
+                       const CalibrationRecord& record, const std::string& output_type) {
+  if (path.size() > kMaxFileNameLength) return false;
+  try {
+    return replace_file(path, to_crlf(build_output_text(kind, record, output_type)));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+}  // namespace kalvynex

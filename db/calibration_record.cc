@@ -1,0 +1,39 @@
+#include "db/calibration_record.h"
+
+namespace kalvynex {
+
+namespace {
+
+// Days of the year before the first of each month; index 0 counts like
+// January.
+constexpr int kDaysBeforeMonth[13] = {0,   0,   31,  59,  90,  120, 151,
+                                      181, 212, 243, 273, 304, 334};
+
+}  // namespace
+
+bool is_leap_year(int year) {
+  if (year % 400 == 0) return true;
+  if (year % 4 != 0) return false;
+  return year % 100 != 0;
+}
+
+double timestamp_seconds(int year, int month, int day, int hour, int minute,
+                         int second) {
+  if (month < 0) month = 0;
+  if (month > 12) month = 12;
+  const int years = year - 1970;
+  // Leap days between 1970 and the start of `year`; the divisions truncate
+  // toward zero on purpose, as the day count has always been made.
+  const int leap_days = (year - 1969) / 4 - (year - 1901) / 100 + (year - 1601) / 400;
+  int day_of_year = kDaysBeforeMonth[month] + day;
+  if (is_leap_year(year) && month > 2) ++day_of_year;
+  const double days = 365.0 * years + leap_days + day_of_year - 1;
+  return days * 86400.0 + hour * 3600.0 + minute * 60.0 +
+         static_cast<double>(static_cast<float>(second));
+}
+
+double timestamp_seconds(const Timestamp& t) {
+  return timestamp_seconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+}  // namespace kalvynex

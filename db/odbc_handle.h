@@ -1,0 +1,51 @@
+// Thin ownership of ODBC handles: each handle is freed by the one object
+// that holds it, on every path.
+#ifndef KALVYNEX_DB_ODBC_HANDLE_H_
+#define KALVYNEX_DB_ODBC_HANDLE_H_
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+
+namespace kalvynex {
+
+// True for SQL_SUCCESS and SQL_SUCCESS_WITH_INFO.
+inline bool odbc_succeeded(SQLRETURN rc) {
+  return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+class OdbcHandle {
+ public:
+  OdbcHandle() = default;
+  ~OdbcHandle() { reset(); }
+
+  OdbcHandle(OdbcHandle&& other) noexcept;
+  OdbcHandle& operator=(OdbcHandle&& other) noexcept;
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+
+  // Allocates a handle of `type` under `parent` (SQL_NULL_HANDLE for an
+  // environment) and takes it over. Returns the result of SQLAllocHandle;
+  // on failure the object stays empty.
+  SQLRETURN allocate(SQLSMALLINT type, SQLHANDLE parent);
+
+  // Frees the handle, if any. A connection is disconnected first.
+  void reset();
+
+  SQLHANDLE get() const { return handle_; }
+  SQLSMALLINT type() const { return type_; }
+  explicit operator bool() const { return handle_ != SQL_NULL_HANDLE; }
+
+ private:
+  SQLSMALLINT type_ = 0;
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// Message text of diagnostic record 1 of `handle`: at most 1023 bytes,
+// empty when there is no record. SQLSTATE and native code are not read.
+std::string diagnostic_text(const OdbcHandle& handle);
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_DB_ODBC_HANDLE_H_
