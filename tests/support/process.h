@@ -1,0 +1,36 @@
+// Runs a program as a child process and collects what it printed.
+#ifndef KALVYNEX_TESTS_SUPPORT_PROCESS_H_
+#define KALVYNEX_TESTS_SUPPORT_PROCESS_H_
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvynex {
+
+struct ProcessOptions {
+  // Environment changes: a value sets the variable, std::nullopt removes it.
+  std::map<std::string, std::optional<std::string>> environment;
+  // Working directory of the child; empty keeps the parent's.
+  std::string working_directory;
+  // Argument 0 as the child sees it; empty means the program path.
+  std::string argument0;
+  // Runs in the child just before exec (resource limits, signals, users).
+  std::function<void()> before_exec;
+};
+
+struct ProcessResult {
+  int exit_status = -1;  // 0-255, or 128 + signal number when killed
+  std::string out;       // everything written to standard output
+  std::string err;       // everything written to standard error
+};
+
+// Starts `program` with `arguments` (argument 0 excluded) and waits for it.
+ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
+                          const ProcessOptions& options = {});
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_TESTS_SUPPORT_PROCESS_H_

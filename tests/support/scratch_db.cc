@@ -1,0 +1,155 @@
+#include "tests/support/scratch_db.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "db/odbc_handle.h"
+
+namespace kalvynex {
+
+namespace {
+
+struct PgServer {
+  std::string host, port, user, password;
+};
+
+bool pg_server(PgServer* server) {
+  const char* text = std::getenv("KALVYNEX_TEST_PG");
+  if (text == nullptr || *text == '\0') return false;
+  std::vector<std::string> parts;
+  std::stringstream stream(text);
+  std::string part;
+  while (std::getline(stream, part, ':')) parts.push_back(part);
+  if (parts.size() != 4) throw std::runtime_error("KALVYNEX_TEST_PG must be host:port:user:password");
+  *server = PgServer{parts[0], parts[1], parts[2], parts[3]};
+  return true;
+}
+
+std::string pg_connection_string(const std::string& host, const std::string& port,
+                                 const std::string& database, const std::string& user,
+                                 const std::string& password) {
+  return "Driver=PostgreSQL Unicode;Servername=" + host + ";Port=" + port +
+         ";Database=" + database + ";Uid=" + user + ";Pwd=" + password + ";CommLog=0;Debug=0;";
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace
+
+std::string backend_name(Backend backend) {
+  return backend == Backend::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+std::vector<Backend> available_backends() {
+  std::vector<Backend> backends = {Backend::SQLite};
+  PgServer server;
+  if (pg_server(&server)) backends.push_back(Backend::PostgreSQL);
+  return backends;
+}
+
+std::string schema_file(Backend backend) {
+  return std::string(KALVYNEX_SOURCE_DIR) +
+         (backend == Backend::SQLite ? "/data/schema-sqlite.sql" : "/data/schema-postgresql.sql");
+}
+
+std::string demo_data_file() { return std::string(KALVYNEX_SOURCE_DIR) + "/data/demo-data.sql"; }
+
+void execute_sql(const std::string& connection_string, const std::string& sql) {
+  OdbcHandle env, dbc, stmt;
+  env.allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+  SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  dbc.allocate(SQL_HANDLE_DBC, env.get());
+  std::string in = connection_string;
+  SQLRETURN rc = SQLDriverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                                  SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  if (!odbc_succeeded(rc)) throw std::runtime_error("connect: " + diagnostic_text(dbc));
+  stmt.allocate(SQL_HANDLE_STMT, dbc.get());
+  std::string text = sql;
+  rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+  if (!odbc_succeeded(rc) && rc != SQL_NO_DATA) {
+    throw std::runtime_error("execute: " + diagnostic_text(stmt) + "\n" + sql);
+  }
+  stmt.reset();
+  dbc.reset();
+}
+
+ScratchDatabase::ScratchDatabase(Backend backend, const std::string& dir) : backend_(backend) {
+  if (backend == Backend::SQLite) {
+    name_ = dir + "/calibration.sqlite";
+    return;
+  }
+  PgServer server;
+  if (!pg_server(&server)) throw std::runtime_error("no PostgreSQL server for the tests");
+  host_ = server.host;
+  port_ = server.port;
+  user_ = server.user;
+  password_ = server.password;
+  static std::atomic<int> counter{0};
+  name_ = "kvx_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+  const std::string admin = pg_connection_string(host_, port_, "postgres", user_, password_);
+  execute_sql(admin, "DROP DATABASE IF EXISTS " + name_);
+  execute_sql(admin, "CREATE DATABASE " + name_);
+}
+
+ScratchDatabase::~ScratchDatabase() {
+  try {
+    if (backend_ == Backend::SQLite) {
+      unlink(name_.c_str());
+    } else {
+      execute_sql(pg_connection_string(host_, port_, "postgres", user_, password_),
+                  "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
+    }
+  } catch (const std::exception&) {
+    // A database left behind goes with the test server.
+  }
+}
+
+std::string ScratchDatabase::connection_string() const {
+  if (backend_ == Backend::SQLite) return "Driver=SQLite3;Database=" + name_ + ";";
+  return pg_connection_string(host_, port_, name_, user_, password_);
+}
+
+void ScratchDatabase::execute(const std::string& sql) const {
+  execute_sql(connection_string(), sql);
+}
+
+void ScratchDatabase::execute_file(const std::string& path) const {
+  const std::string content = read_file(path);
+  std::string statement;
+  std::istringstream lines(content);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("--", 0) == 0) continue;
+    statement += line + "\n";
+    if (!line.empty() && line.back() == ';') {
+      execute(statement);
+      statement.clear();
+    }
+  }
+}
+
+void ScratchDatabase::create_calibration_table(bool with_demo_data) const {
+  execute_file(schema_file(backend_));
+  if (with_demo_data) execute_file(demo_data_file());
+}
+
+std::string ScratchDatabase::odbc_ini_section(const std::string& dsn) const {
+  if (backend_ == Backend::SQLite) {
+    return "[" + dsn + "]\nDriver = SQLite3\nDatabase = " + name_ + "\n\n";
+  }
+  return "[" + dsn + "]\nDriver = PostgreSQL Unicode\nServername = " + host_ + "\nPort = " + port_ +
+         "\nDatabase = " + name_ + "\nCommLog = 0\nDebug = 0\n\n";
+}
+
+}  // namespace kalvynex
