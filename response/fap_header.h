@@ -17,7 +17,8 @@ struct FapHeaderFields {
   std::string network;
   Timestamp start;
   Timestamp end;          // year 0 or below: no end
-  int triplet_count = 0;  // FAP2 field (limited to 999) and description
+  int triplet_count = 0;  // triplet lines written: FAP2 field (limited to
+                          // 999) and description (not limited)
   ResponseType type;
   double calib = -1.0;    // calibration factor of the CAL2 line
   double calper = -1.0;   // calibration period of the CAL2 line

@@ -24,8 +24,11 @@ struct SacHeaderFields {
 std::string build_sac_header(const SacHeaderFields& fields);
 
 // The stored description with every "|" turned into LF and every ZEROS line
-// (a line that begins with "ZEROS" after optional blanks or tabs) rewritten
-// as "ZEROS <n + kind>".
+// rewritten as "ZEROS <n + kind>" (n read by the atoi rule after the keyword,
+// 0 when there is none; the sum clamped to the range of int). Lines end at
+// "|" or LF; a ZEROS line is one that begins with "ZEROS" after optional
+// blanks or tabs, the last line included. A rewritten line that ended in CR
+// keeps that CR. Nothing is added at the end of the text.
 std::string adjust_sac_zeros(const std::string& stored, int kind);
 
 }  // namespace kalvynex

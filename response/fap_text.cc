@@ -1,0 +1,83 @@
+#include "response/fap_text.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+#include "response/number_format.h"
+
+namespace kalvynex {
+
+NormalizedFap normalize_fap_text(const std::string& stored) {
+  NormalizedFap result;
+  result.text = stored;
+  long long bars = 0;
+  long long line_feeds = 0;
+  for (char& c : result.text) {
+    if (c == '|') {
+      c = '\n';
+      ++bars;
+    } else if (c == '\n') {
+      ++line_feeds;
+    }
+  }
+  // A text without any "|" separates its lines with LF alone.
+  const long long count = bars > 0 ? bars : line_feeds;
+  result.separator_count = count > INT_MAX ? INT_MAX : static_cast<int>(count);
+  return result;
+}
+
+namespace {
+
+// The amplitude of one stored triplet (inverse displacement in micrometres
+// per count) expressed in `type`. With w the angular frequency, the direct
+// response is 10^(order+6) * w^kind / A and the inverse one
+// 10^(order+6) * A / w^kind. Overflow simply yields inf or nan, which the
+// caller writes as they are.
+double convert_amplitude(double frequency, double amplitude, const ResponseType& type) {
+  if (type.is_stored_form()) return amplitude;
+  const double w = std::atan(1.0) * frequency * 8.0;
+  const double p = std::pow(w, type.kind);
+  // order + 6 in double: exact, and free of int overflow for any order.
+  const double s = std::pow(10.0, static_cast<double>(type.order) + 6.0);
+  return type.direction == 0 ? s * p / amplitude : s * amplitude / p;
+}
+
+std::string format_triplet(double frequency, double amplitude, double phase) {
+  std::string line = string_printf("%12.7f", frequency);
+  line += "  ";
+  line += format_exponent(amplitude, 10, 7);
+  line += string_printf(" %10.7f\n", phase);
+  return line;
+}
+
+}  // namespace
+
+ConvertedTriplets convert_fap_triplets(const std::string& normalized,
+                                       const ResponseType& type) {
+  ConvertedTriplets result;
+  std::size_t start = 0;
+  while (start < normalized.size()) {
+    std::size_t end = normalized.find('\n', start);
+    if (end == std::string::npos) end = normalized.size();
+    if (end > start) {
+      // sscanf needs a NUL-terminated line of its own. A CR at the end of the
+      // line is left in it; the scan stops before it.
+      const std::string line = normalized.substr(start, end - start);
+      double frequency = -1.0;
+      double amplitude = -1.0;
+      double phase = 0.0;
+      // Each pair of numbers is separated by exactly one character of any
+      // kind; whatever could not be read keeps its initial value.
+      std::sscanf(line.c_str(), "%lg%*c%lg%*c%lg", &frequency, &amplitude, &phase);
+      if (frequency > 0.0 && amplitude > 0.0) {
+        result.text += format_triplet(frequency, convert_amplitude(frequency, amplitude, type), phase);
+        if (result.line_count < INT_MAX) ++result.line_count;
+      }
+    }
+    start = end + 1;
+  }
+  return result;
+}
+
+}  // namespace kalvynex

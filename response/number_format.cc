@@ -1,0 +1,63 @@
+#include "response/number_format.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <utility>
+
+namespace kalvynex {
+
+namespace {
+
+// Precisions beyond this carry no further information in a double; the bound
+// keeps a careless caller from asking vsnprintf for gigabytes.
+constexpr int kMaxPrecision = 400;
+
+// Pads `text` with blanks on the left up to `width` bytes.
+std::string pad_left(std::string text, int width) {
+  if (width > 0 && text.size() < static_cast<std::size_t>(width)) {
+    text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string string_printf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  std::string result;
+  if (length > 0) {
+    // The extra byte takes the terminating NUL that vsnprintf always writes;
+    // it is cut off again afterwards.
+    result.resize(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(&result[0], result.size(), format, args);
+    result.resize(static_cast<std::size_t>(length));
+  }
+  va_end(args);
+  return result;
+}
+
+std::string format_exponent(double value, int width, int precision) {
+  if (precision < 0) precision = 6;  // as printf treats a negative precision
+  if (precision > kMaxPrecision) precision = kMaxPrecision;
+
+  std::string text = string_printf("%.*e", precision, value);
+  if (std::isfinite(value)) {
+    // The C library writes at least two exponent digits; widen to three.
+    // The exponent is everything after the 'e' and its sign.
+    const std::size_t e = text.rfind('e');
+    if (e != std::string::npos && e + 1 < text.size()) {
+      const std::size_t digits_start = e + 2;  // after 'e' and the sign
+      const std::size_t digit_count = text.size() - digits_start;
+      if (digit_count < 3) text.insert(digits_start, 3 - digit_count, '0');
+    }
+  }
+  return pad_left(std::move(text), width);
+}
+
+}  // namespace kalvynex
