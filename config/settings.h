@@ -69,8 +69,13 @@ class SystemSettings {
   const std::string& system_file() const { return system_file_; }
 
  protected:
-  std::string program_file_;  // path of the program's own file, "/" form
-  std::string system_file_;   // path of qev.ini; empty when there is none
+  // Path of the program's own file, "/" form. The base class takes argument
+  // 0 with its last three characters replaced by "ini" ("ini" alone when it
+  // is shorter); ProgramSettings replaces it.
+  std::string program_file_;
+  // Path of qev.ini, "/" form: in $QEV when the file can be opened there,
+  // else in $WINDIR (unchecked); empty when neither variable is set.
+  std::string system_file_;
 
  private:
   void gather(const ArgumentList& args);
@@ -83,7 +88,9 @@ class SystemSettings {
 };
 
 // Places the program's own file beside the program and adds the output
-// directory.
+// directory. "Beside the program" is the directory of argument 0; when
+// argument 0 has none (started through PATH) it is the directory of the
+// running executable, and when that is unknown the current directory.
 class ProgramSettings : public SystemSettings {
  public:
   // `file_name` is the program's own settings file, "kalvynex.ini".

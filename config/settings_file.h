@@ -7,10 +7,13 @@
 // Rules: "[name]" starts a section, its name running up to the first "]"
 // (the rest of that line is ignored); "key=value" lines; section and key
 // names are compared without regard to case; blanks around names and values
-// are trimmed; lines starting with ";" or "#" are comments. The first
-// occurrence of a key in the first section of that name wins; a later section
-// of the same name is not read. A missing file, section or key gives the
-// default. The files are opened anew for every lookup and never written.
+// are trimmed, and one pair of matching quotes (" or ') around a whole value
+// is dropped; lines starting with ";" or "#" are comments, and a line without
+// "=" is passed over. The first occurrence of a key in the first section of
+// that name wins; a later section of the same name is not read. Lines may end
+// in LF or CR LF; a UTF-8 byte order mark at the start is skipped. A missing
+// file, section or key gives the default. The files are opened anew for every
+// lookup and never written.
 #ifndef KALVYNEX_CONFIG_SETTINGS_FILE_H_
 #define KALVYNEX_CONFIG_SETTINGS_FILE_H_
 

@@ -1,0 +1,160 @@
+#include "config/run_arguments.h"
+
+#include <gtest/gtest.h>
+
+namespace kalvynex {
+namespace {
+
+RunArguments parse(std::vector<std::string> words) {
+  words.insert(words.begin(), "kalvynex");
+  RunArguments out;
+  out.date_text = "left over";  // parse_arguments must reset every field
+  out.output_type = "left over";
+  EXPECT_EQ(parse_arguments(words, &out), ParseOutcome::kRun);
+  return out;
+}
+
+TEST(ParseArgumentsTest, SplitsSelectIntoTheFourCodes) {
+  struct Case {
+    std::vector<std::string> args;
+    ChannelSelector expected;
+  };
+  const Case cases[] = {
+      {{}, {"", "", "", ""}},
+      {{"SELECT=ABC:BHZ:XX:00"}, {"ABC", "BHZ", "XX", "00"}},
+      {{"select=abc:Bhz:xx:00"}, {"abc", "Bhz", "xx", "00"}},
+      {{"SELECT=ABC:BHZ:XX"}, {"ABC", "BHZ", "XX", ""}},
+      {{"SELECT=ABC::XX:00"}, {"ABC", "XX", "00", ""}},
+      {{"SELECT=:ABC:BHZ:XX:00"}, {"ABC", "BHZ", "XX", "00"}},
+      {{"SELECT=::A:::B:C:D::"}, {"A", "B", "C", "D"}},
+      {{"SELECT=A:B:C:D:E"}, {"A", "B", "C", "D"}},
+      {{"SELECT=A:B:C:D", "SELECT=X:Y"}, {"X", "Y", "C", "D"}},
+      {{"SELECT=A:B:C:D", "SELECT=:::"}, {"A", "B", "C", "D"}},
+      {{"SELECT= A :B"}, {" A ", "B", "", ""}},
+      {{"SELECT"}, {"", "", "", ""}},
+      // Overlong codes are kept whole; is_complete() refuses them.
+      {{"SELECT=ABCDEFGH:B:C:D"}, {"ABCDEFGH", "B", "C", "D"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const RunArguments out = parse(c.args);
+    EXPECT_EQ(out.channel.sta, c.expected.sta);
+    EXPECT_EQ(out.channel.chan, c.expected.chan);
+    EXPECT_EQ(out.channel.network, c.expected.network);
+    EXPECT_EQ(out.channel.location, c.expected.location);
+  }
+}
+
+TEST(ParseArgumentsTest, CompleteSelectorNeedsFourCodesOfOneToSevenBytes) {
+  struct Case {
+    ChannelSelector channel;
+    bool complete;
+  };
+  const Case cases[] = {
+      {{"ABC", "BHZ", "XX", "00"}, true},
+      {{"ABCDEFG", "B", "C", "D"}, true},
+      {{"ABCDEFGH", "B", "C", "D"}, false},
+      {{"A", "B", "C", "DDDDDDDD"}, false},
+      {{"A", "B", "C", ""}, false},
+      {{"", "B", "C", "D"}, false},
+      // Seven letters but eight bytes in UTF-8: too long.
+      {{"A", "\xD0\x96" "BCDEF", "C", "D"}, true},
+      {{"A", "\xD0\x96" "BCDEFG", "C", "D"}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.channel.is_complete(), c.complete)
+        << c.channel.sta << ':' << c.channel.chan << ':' << c.channel.network
+        << ':' << c.channel.location;
+  }
+}
+
+TEST(ParseArgumentsTest, ChoosesTheResponseFieldBySwitches) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"-FAP"}, "FAP"},
+      {{"-fap"}, "FAP"},
+      {{"/FAP"}, "FAP"},
+      {{"xFAP"}, "FAP"},
+      {{"-FAPS"}, "FAP"},
+      {{"FAP"}, ""},
+      {{"-FA"}, ""},
+      {{"/SAC"}, "SAC"},
+      {{"-FAP", "-FAP"}, "FAP"},
+      {{"-FAP", "-SAC"}, ""},
+      {{"-SAC", "-FAP"}, ""},
+      {{"-FAP", "-SAC", "-FAP"}, "FAP"},
+      {{"-SAC", "/fap", "-sac"}, "SAC"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(parse(c.args).response_field, c.expected)
+        << testing::PrintToString(c.args);
+  }
+}
+
+TEST(ParseArgumentsTest, ReadsDateAndOutputType) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* date;
+    const char* type;
+  };
+  const std::string long_value(40, '7');
+  const Case cases[] = {
+      {{}, "", "GSE2"},
+      {{"DATE=2005-07-15"}, "2005-07-15", "GSE2"},
+      {{"date=2005-07-15 12:30"}, "2005-07-15 12:30", "GSE2"},
+      {{"DATE=2005-03-07", "12:30"}, "2005-03-07", "GSE2"},
+      {{"DATE=2001", "DATE=2005"}, "2005", "GSE2"},
+      {{"DATE=2001", "DATE="}, "", "GSE2"},
+      {{"DATE=" + long_value}, "7777777777777777777777777777777", "GSE2"},
+      {{"TYPE=QEV", "TYPE_OUT=GSE2"}, "", "GSE2"},
+      {{"TYPE_OUT=GSE2", "TYPE=QEV"}, "", "QEV"},
+      {{"type_out=1,0,-9"}, "", "1,0,-9"},
+      {{"TYPE="}, "", ""},
+      {{"TYPE_OUT=" + long_value}, "", "7777777777777777777777777777777"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const RunArguments out = parse(c.args);
+    EXPECT_EQ(out.date_text, c.date);
+    EXPECT_EQ(out.output_type, c.type);
+  }
+}
+
+TEST(ParseArgumentsTest, PassesOverArgumentsOfOtherReaders) {
+  const RunArguments out =
+      parse({"", "x", "ODBC=-FAP", "OUT_DIR=C:\\X", "-use_tend", "helpme",
+             "-help=1", "DATA=E:\\D", "PASSWORD=SACK", "SELECT=A:B:C:D"});
+  EXPECT_EQ(out.response_field, "");
+  EXPECT_EQ(out.date_text, "");
+  EXPECT_EQ(out.output_type, "GSE2");
+  EXPECT_TRUE(out.channel.is_complete());
+}
+
+TEST(ParseArgumentsTest, HelpWordStopsTheScan) {
+  for (const char* word : kHelpWords) {
+    std::string upper = word;
+    for (char& c : upper) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    for (const std::string& w : {std::string(word), upper}) {
+      RunArguments out;
+      EXPECT_EQ(parse_arguments({"kalvynex", "SELECT=A:B:C:D", w, "DATE=2005"},
+                                &out),
+                ParseOutcome::kShowUsage)
+          << w;
+      EXPECT_EQ(out.date_text, "") << "arguments after " << w << " were read";
+    }
+  }
+  RunArguments out;
+  EXPECT_EQ(parse_arguments({"kalvynex", "/H"}, &out), ParseOutcome::kShowUsage);
+  // Argument 0 is never a parameter, not even a help word.
+  EXPECT_EQ(parse_arguments({"help"}, &out), ParseOutcome::kRun);
+  EXPECT_EQ(parse_arguments({}, &out), ParseOutcome::kRun);
+}
+
+}  // namespace
+}  // namespace kalvynex
