@@ -6,13 +6,13 @@
 namespace kalvynex {
 
 OdbcHandle::OdbcHandle(OdbcHandle&& other) noexcept
-    : type_(other.type_), handle_(std::exchange(other.handle_, SQL_NULL_HANDLE)) {}
+    : type_(other.type_), handle_(std::exchange(other.handle_, SQLHANDLE{})) {}
 
 OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept {
   if (this != &other) {
     reset();
     type_ = other.type_;
-    handle_ = std::exchange(other.handle_, SQL_NULL_HANDLE);
+    handle_ = std::exchange(other.handle_, SQLHANDLE{});
   }
   return *this;
 }

@@ -3,6 +3,7 @@
 #ifndef KALVYNEX_TESTS_SUPPORT_SCRATCH_DB_H_
 #define KALVYNEX_TESTS_SUPPORT_SCRATCH_DB_H_
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ enum class Backend { SQLite, PostgreSQL };
 
 // "SQLite" or "PostgreSQL", for test names.
 std::string backend_name(Backend backend);
+inline void PrintTo(Backend backend, std::ostream* os) { *os << backend_name(backend); }
 
 // SQLite always; PostgreSQL when KALVYNEX_TEST_PG names a server as
 // "host:port:user:password" (a user allowed to create databases).

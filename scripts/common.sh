@@ -1,0 +1,38 @@
+# Shared steps of the demo and test commands. Source it; do not run it.
+
+KALVYNEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Installs the Debian packages that are missing; quiet when all are there.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+      || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What building and running kalvynex needs.
+BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3)
+
+# Configures and builds into $1 with extra CMake arguments after it.
+build_tree() {
+  local dir=$1
+  shift
+  cmake -S "$KALVYNEX_ROOT" -B "$dir" -DKALVYNEX_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j"$(nproc)" >/dev/null
+}
+
+# Creates the SQLite demo database $1 from the schema and the demo data.
+create_demo_database() {
+  local file=$1
+  rm -f "$file"
+  cat "$KALVYNEX_ROOT/data/schema-sqlite.sql" "$KALVYNEX_ROOT/data/demo-data.sql" | sqlite3 "$file"
+}
