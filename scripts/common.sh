@@ -22,6 +22,10 @@ ensure_packages() {
 # What building and running kalvynex needs.
 BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3)
 
+# What the test command needs beyond building: the database servers and
+# drivers of the end-to-end tests, and the analysis tools.
+TEST_PACKAGES=(odbc-postgresql postgresql-15)
+
 # Configures and builds into $1 with extra CMake arguments after it.
 build_tree() {
   local dir=$1
