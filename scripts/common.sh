@@ -23,8 +23,9 @@ ensure_packages() {
 BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3)
 
 # What the test command needs beyond building: the database servers and
-# drivers of the end-to-end tests, and the analysis tools.
-TEST_PACKAGES=(odbc-postgresql postgresql-15)
+# drivers of the end-to-end tests, the analysis tools, and gnuplot for the
+# response plotting tool.
+TEST_PACKAGES=(odbc-postgresql postgresql-15 gnuplot-nox)
 
 # Configures and builds into $1 with extra CMake arguments after it.
 build_tree() {
