@@ -1,0 +1,49 @@
+#include "db/calibration_record.h"
+
+#include <gtest/gtest.h>
+
+namespace kalvynex {
+namespace {
+
+TEST(IsLeapYearTest, FollowsTheGregorianRule) {
+  struct Case {
+    int year;
+    bool leap;
+  };
+  const Case cases[] = {{2000, true}, {1900, false}, {2004, true}, {2005, false},
+                        {2100, false}, {2400, true}, {1600, true}, {1970, false}};
+  for (const Case& c : cases) EXPECT_EQ(is_leap_year(c.year), c.leap) << c.year;
+}
+
+TEST(TimestampSecondsTest, CountsFromTheEpoch) {
+  EXPECT_EQ(timestamp_seconds(1970, 1, 1, 0, 0, 0), 0.0);
+  EXPECT_EQ(timestamp_seconds(1970, 1, 2, 0, 0, 1), 86401.0);
+  EXPECT_EQ(timestamp_seconds(2005, 3, 1, 12, 30, 0), 1109680200.0);
+  EXPECT_EQ(timestamp_seconds(2038, 1, 19, 3, 14, 8), 2147483648.0);
+}
+
+TEST(TimestampSecondsTest, LeapDaysFallInTheRightYears) {
+  const double day = 86400.0;
+  EXPECT_EQ(timestamp_seconds(2000, 3, 1, 0, 0, 0) - timestamp_seconds(2000, 2, 29, 0, 0, 0), day);
+  EXPECT_EQ(timestamp_seconds(1900, 3, 1, 0, 0, 0) - timestamp_seconds(1900, 2, 28, 0, 0, 0), day);
+  EXPECT_EQ(timestamp_seconds(2001, 1, 1, 0, 0, 0) - timestamp_seconds(2000, 1, 1, 0, 0, 0),
+            366 * day);
+  EXPECT_EQ(timestamp_seconds(2101, 1, 1, 0, 0, 0) - timestamp_seconds(2100, 1, 1, 0, 0, 0),
+            365 * day);
+}
+
+TEST(TimestampSecondsTest, OrdersTimesLikeTheCalendar) {
+  // The record choice only compares; neighbours must keep their order.
+  const Timestamp earlier{2010, 12, 31, 23, 59, 59, 0};
+  const Timestamp later{2011, 1, 1, 0, 0, 0, 0};
+  EXPECT_LT(timestamp_seconds(earlier), timestamp_seconds(later));
+  EXPECT_EQ(timestamp_seconds(later) - timestamp_seconds(earlier), 1.0);
+}
+
+TEST(TimestampSecondsTest, MonthOutOfRangeIsClampedNotReadPastTheTable) {
+  EXPECT_EQ(timestamp_seconds(2005, 0, 1, 0, 0, 0), timestamp_seconds(2005, 1, 1, 0, 0, 0));
+  EXPECT_EQ(timestamp_seconds(2005, 65535, 1, 0, 0, 0), timestamp_seconds(2005, 12, 1, 0, 0, 0));
+}
+
+}  // namespace
+}  // namespace kalvynex
