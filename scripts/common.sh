@@ -16,7 +16,18 @@ ensure_packages() {
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # The server packages would start their system services on installation;
+  # the tests start servers of their own, so keep those from starting.
+  local policy=/usr/sbin/policy-rc.d added_policy=""
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+    added_policy=yes
+  fi
+  local status=0
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || status=$?
+  [ -z "$added_policy" ] || $sudo rm -f "$policy"
+  return "$status"
 }
 
 # What building and running kalvynex needs.
@@ -25,7 +36,7 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 # What the test command needs beyond building: the database servers and
 # drivers of the end-to-end tests, the analysis tools, and gnuplot for the
 # response plotting tool.
-TEST_PACKAGES=(odbc-postgresql postgresql-15 gnuplot-nox)
+TEST_PACKAGES=(odbc-postgresql postgresql-15 gnuplot-nox mariadb-server odbc-mariadb)
 
 # Configures and builds into $1 with extra CMake arguments after it.
 build_tree() {
