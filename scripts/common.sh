@@ -34,9 +34,11 @@ ensure_packages() {
 BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3)
 
 # What the test command needs beyond building: the database servers and
-# drivers of the end-to-end tests, the analysis tools, and gnuplot for the
-# response plotting tool.
-TEST_PACKAGES=(odbc-postgresql postgresql-15 gnuplot-nox mariadb-server odbc-mariadb)
+# drivers of the end-to-end tests, the analysis tools, gnuplot for the
+# response plotting tool, and dpkg-shlibdeps (dpkg-dev) and groff for the
+# package stage.
+TEST_PACKAGES=(odbc-postgresql postgresql-15 gnuplot-nox mariadb-server odbc-mariadb
+  dpkg-dev groff-base)
 
 # Configures and builds into $1 with extra CMake arguments after it.
 build_tree() {
