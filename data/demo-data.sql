@@ -1,5 +1,5 @@
 -- A small calibration data set for the demo run and the tests. The same
--- statements load into SQLite and PostgreSQL.
+-- statements load into SQLite, PostgreSQL and MariaDB.
 --
 -- ABC:BHZ:XX:00  three periods: 2001-2005 (closed), 2005-2010 (closed), 2011 on (open)
 -- ABC:BHN:XX:00  one open period with only a FAP text

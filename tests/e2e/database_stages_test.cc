@@ -92,6 +92,7 @@ TEST_P(DatabaseStagesTest, NothingToWriteGivesItsOwnCode) {
       {{"SELECT=GHI:BHZ:YY:10"}, "NOT FOUND no FAP nor SAC data: GHI:BHZ:YY:10 ()\n\n", 4},
       // Codes are compared as typed: letter case counts.
       {{"SELECT=abc:BHZ:XX:00"}, "NOT FOUND: abc:BHZ:XX:00 ()\n\n", 1},
+      {{"SELECT=ABC :BHZ:XX:00"}, "NOT FOUND: ABC :BHZ:XX:00 ()\n\n", 1},  // so do blanks
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);

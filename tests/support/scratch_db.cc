@@ -14,19 +14,23 @@ namespace kalvynex {
 
 namespace {
 
-struct PgServer {
+struct ServerAddress {
   std::string host, port, user, password;
 };
 
-bool pg_server(PgServer* server) {
-  const char* text = std::getenv("KALVYNEX_TEST_PG");
+// The server that the environment variable of `backend` names, if any.
+bool server_address(Backend backend, ServerAddress* server) {
+  const char* variable = backend == Backend::MariaDB ? "KALVYNEX_TEST_MY" : "KALVYNEX_TEST_PG";
+  const char* text = std::getenv(variable);
   if (text == nullptr || *text == '\0') return false;
   std::vector<std::string> parts;
   std::stringstream stream(text);
   std::string part;
   while (std::getline(stream, part, ':')) parts.push_back(part);
-  if (parts.size() != 4) throw std::runtime_error("KALVYNEX_TEST_PG must be host:port:user:password");
-  *server = PgServer{parts[0], parts[1], parts[2], parts[3]};
+  if (parts.size() != 4) {
+    throw std::runtime_error(std::string(variable) + " must be host:port:user:password");
+  }
+  *server = ServerAddress{parts[0], parts[1], parts[2], parts[3]};
   return true;
 }
 
@@ -35,6 +39,15 @@ std::string pg_connection_string(const std::string& host, const std::string& por
                                  const std::string& password) {
   return "Driver=PostgreSQL Unicode;Servername=" + host + ";Port=" + port +
          ";Database=" + database + ";Uid=" + user + ";Pwd=" + password + ";CommLog=0;Debug=0;";
+}
+
+// An empty `database` connects to none (for creating and dropping one).
+std::string my_connection_string(const std::string& host, const std::string& port,
+                                 const std::string& database, const std::string& user,
+                                 const std::string& password) {
+  std::string text = "Driver=MariaDB Unicode;Server=" + host + ";Port=" + port + ";";
+  if (!database.empty()) text += "Database=" + database + ";";
+  return text + "Uid=" + user + ";Pwd=" + password + ";";
 }
 
 std::string read_file(const std::string& path) {
@@ -48,19 +61,27 @@ std::string read_file(const std::string& path) {
 }  // namespace
 
 std::string backend_name(Backend backend) {
-  return backend == Backend::SQLite ? "SQLite" : "PostgreSQL";
+  switch (backend) {
+    case Backend::SQLite: return "SQLite";
+    case Backend::PostgreSQL: return "PostgreSQL";
+    case Backend::MariaDB: return "MariaDB";
+  }
+  return "?";
 }
 
 std::vector<Backend> available_backends() {
   std::vector<Backend> backends = {Backend::SQLite};
-  PgServer server;
-  if (pg_server(&server)) backends.push_back(Backend::PostgreSQL);
+  ServerAddress server;
+  if (server_address(Backend::PostgreSQL, &server)) backends.push_back(Backend::PostgreSQL);
+  if (server_address(Backend::MariaDB, &server)) backends.push_back(Backend::MariaDB);
   return backends;
 }
 
 std::string schema_file(Backend backend) {
-  return std::string(KALVYNEX_SOURCE_DIR) +
-         (backend == Backend::SQLite ? "/data/schema-sqlite.sql" : "/data/schema-postgresql.sql");
+  const char* name = backend == Backend::SQLite       ? "sqlite"
+                     : backend == Backend::PostgreSQL ? "postgresql"
+                                                      : "mariadb";
+  return std::string(KALVYNEX_SOURCE_DIR) + "/data/schema-" + name + ".sql";
 }
 
 std::string demo_data_file() { return std::string(KALVYNEX_SOURCE_DIR) + "/data/demo-data.sql"; }
@@ -89,26 +110,31 @@ ScratchDatabase::ScratchDatabase(Backend backend, const std::string& dir) : back
     name_ = dir + "/calibration.sqlite";
     return;
   }
-  PgServer server;
-  if (!pg_server(&server)) throw std::runtime_error("no PostgreSQL server for the tests");
+  ServerAddress server;
+  if (!server_address(backend, &server)) {
+    throw std::runtime_error("no " + backend_name(backend) + " server for the tests");
+  }
   host_ = server.host;
   port_ = server.port;
   user_ = server.user;
   password_ = server.password;
   static std::atomic<int> counter{0};
   name_ = "kvx_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
-  const std::string admin = pg_connection_string(host_, port_, "postgres", user_, password_);
+  const std::string admin = admin_connection_string();
   execute_sql(admin, "DROP DATABASE IF EXISTS " + name_);
-  execute_sql(admin, "CREATE DATABASE " + name_);
+  execute_sql(admin, backend == Backend::MariaDB ? "CREATE DATABASE " + name_ +
+                                                       " CHARACTER SET utf8mb4"
+                                                 : "CREATE DATABASE " + name_);
 }
 
 ScratchDatabase::~ScratchDatabase() {
   try {
     if (backend_ == Backend::SQLite) {
       unlink(name_.c_str());
+    } else if (backend_ == Backend::PostgreSQL) {
+      execute_sql(admin_connection_string(), "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
     } else {
-      execute_sql(pg_connection_string(host_, port_, "postgres", user_, password_),
-                  "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
+      execute_sql(admin_connection_string(), "DROP DATABASE IF EXISTS " + name_);
     }
   } catch (const std::exception&) {
     // A database left behind goes with the test server.
@@ -117,7 +143,13 @@ ScratchDatabase::~ScratchDatabase() {
 
 std::string ScratchDatabase::connection_string() const {
   if (backend_ == Backend::SQLite) return "Driver=SQLite3;Database=" + name_ + ";";
+  if (backend_ == Backend::MariaDB) return my_connection_string(host_, port_, name_, user_, password_);
   return pg_connection_string(host_, port_, name_, user_, password_);
+}
+
+std::string ScratchDatabase::admin_connection_string() const {
+  if (backend_ == Backend::MariaDB) return my_connection_string(host_, port_, "", user_, password_);
+  return pg_connection_string(host_, port_, "postgres", user_, password_);
 }
 
 void ScratchDatabase::execute(const std::string& sql) const {
@@ -147,6 +179,10 @@ void ScratchDatabase::create_calibration_table(bool with_demo_data) const {
 std::string ScratchDatabase::odbc_ini_section(const std::string& dsn) const {
   if (backend_ == Backend::SQLite) {
     return "[" + dsn + "]\nDriver = SQLite3\nDatabase = " + name_ + "\n\n";
+  }
+  if (backend_ == Backend::MariaDB) {
+    return "[" + dsn + "]\nDriver = MariaDB Unicode\nServer = " + host_ + "\nPort = " + port_ +
+           "\nDatabase = " + name_ + "\n\n";
   }
   return "[" + dsn + "]\nDriver = PostgreSQL Unicode\nServername = " + host_ + "\nPort = " + port_ +
          "\nDatabase = " + name_ + "\nCommLog = 0\nDebug = 0\n\n";

@@ -1,5 +1,6 @@
 // Throwaway calibration databases on the real drivers: a SQLite file, or a
-// fresh database on the PostgreSQL server that the test command started.
+// fresh database on the PostgreSQL or MariaDB server that the test command
+// started.
 #ifndef KALVYNEX_TESTS_SUPPORT_SCRATCH_DB_H_
 #define KALVYNEX_TESTS_SUPPORT_SCRATCH_DB_H_
 
@@ -9,14 +10,15 @@
 
 namespace kalvynex {
 
-enum class Backend { SQLite, PostgreSQL };
+enum class Backend { SQLite, PostgreSQL, MariaDB };
 
-// "SQLite" or "PostgreSQL", for test names.
+// "SQLite", "PostgreSQL" or "MariaDB", for test names.
 std::string backend_name(Backend backend);
 inline void PrintTo(Backend backend, std::ostream* os) { *os << backend_name(backend); }
 
-// SQLite always; PostgreSQL when KALVYNEX_TEST_PG names a server as
-// "host:port:user:password" (a user allowed to create databases).
+// SQLite always; PostgreSQL when KALVYNEX_TEST_PG, MariaDB when
+// KALVYNEX_TEST_MY names a server as "host:port:user:password" (a user
+// allowed to create databases; on MariaDB, those named kvx_...).
 std::vector<Backend> available_backends();
 
 // The schema file of `backend` under data/.
@@ -49,15 +51,18 @@ class ScratchDatabase {
 
   const std::string& user() const { return user_; }
   const std::string& password() const { return password_; }
-  // Server address parts (PostgreSQL only).
+  // Server address parts (servers only).
   const std::string& host() const { return host_; }
   const std::string& port() const { return port_; }
   const std::string& database_name() const { return name_; }
 
  private:
+  // A connection string of the server that may create and drop databases.
+  std::string admin_connection_string() const;
+
   Backend backend_;
   std::string host_, port_, user_, password_;
-  std::string name_;  // SQLite file path, or PostgreSQL database name
+  std::string name_;  // SQLite file path, or the server's database name
 };
 
 // Runs `sql` over a fresh connection made with `connection_string`.
