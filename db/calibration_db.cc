@@ -85,6 +85,31 @@ bool read_text_column(SQLHSTMT statement, SQLUSMALLINT column, std::string* out)
   return true;
 }
 
+bool has_non_ascii_byte(const ChannelKey& key) {
+  for (const std::string* code : {&key.network, &key.location, &key.sta, &key.chan}) {
+    for (const char c : *code) {
+      if (static_cast<unsigned char>(c) >= 0x80) return true;
+    }
+  }
+  return false;
+}
+
+// True when diagnostic record 1 of `statement` says that a text could not be
+// represented in the database's character set: SQLSTATE 22021 (character not
+// in repertoire, e.g. bytes that are no valid UTF-8 in a UTF8 database) or
+// 22P05 (PostgreSQL: no equivalent in the database's encoding).
+bool is_unrepresentable_text_error(const OdbcHandle& statement) {
+  SQLCHAR state[6] = {0};
+  SQLINTEGER native = 0;
+  SQLCHAR message[8] = {0};
+  SQLSMALLINT length = 0;
+  const SQLRETURN rc = SQLGetDiagRec(SQL_HANDLE_STMT, statement.get(), 1, state, &native,
+                                     message, sizeof message, &length);
+  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return false;
+  const char* code = reinterpret_cast<const char*>(state);
+  return std::strcmp(code, "22021") == 0 || std::strcmp(code, "22P05") == 0;
+}
+
 }  // namespace
 
 bool CalibrationDb::connect(const std::string& data_source, const std::string& user,
@@ -254,6 +279,12 @@ bool CalibrationDb::load_first_match(const ChannelKey& key, bool descending,
   std::string query = kSelect;
   if (descending) query += " desc";
   if (!odbc_succeeded(SQLExecDirect(stmt, sql_text(query), SQL_NTS))) {
+    // The codes are the only text the statement takes from outside. A code
+    // that the database cannot even represent in its character set (say the
+    // byte 0xFF for a UTF8 database) cannot name a stored channel: the
+    // channel is not found, which is no failure of the query. Only codes with
+    // bytes beyond ASCII can cause that; for any other code the error stands.
+    if (has_non_ascii_byte(key) && is_unrepresentable_text_error(statement)) return true;
     last_error_ = kLoadPrefix + diagnostic_text(statement);
     return false;
   }

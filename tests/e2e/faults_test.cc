@@ -1,0 +1,578 @@
+// Faults that a calling script must be able to tell apart by the result code
+// alone, end to end with the real binary and real database servers: a server
+// that is down or refuses the login, a query that the server refuses or that
+// loses its connection, an output file that cannot be written, many runs at
+// once, and channel codes that must reach the database as plain text.
+#include <arpa/inet.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/odbc_handle.h"
+#include "tests/e2e/e2e_fixture.h"
+
+namespace kalvynex {
+namespace {
+
+constexpr int kBadSelect = 255;         // -1
+constexpr int kConnectFailed = 254;     // -2
+constexpr int kTableCheckFailed = 253;  // -3
+constexpr int kSaveFailed = 251;        // -5
+
+// The file that the latest period of ABC:BHZ:XX:00 in the demo data gives.
+constexpr char kDemoFile[] = "ABC_BHZ_XX_00_20110101.sac";
+
+bool starts_with(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The names in `dir`, sorted; hidden ones included.
+std::vector<std::string> list_dir(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A TCP port on 127.0.0.1 on which nothing listens (free a moment ago).
+int unused_port() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    throw std::runtime_error("bind failed");
+  }
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+// An SQL expression for a text given as raw bytes, so that no byte of it
+// (quotes, backslashes, bytes beyond ASCII) passes through a literal.
+std::string text_expression(Backend backend, const std::string& bytes) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (const char c : bytes) {
+    hex += kHex[static_cast<unsigned char>(c) >> 4];
+    hex += kHex[static_cast<unsigned char>(c) & 0xF];
+  }
+  if (backend == Backend::SQLite) return "CAST(X'" + hex + "' AS TEXT)";
+  return "convert_from('\\x" + hex + "'::bytea, 'UTF8')";
+}
+
+// One open period of channel sta:BHZ:XX:00 whose SAC text carries `mark`
+// on a line of its own, so that a written file tells whose data it holds.
+void insert_marked_channel(const ScratchDatabase& db, const std::string& sta,
+                           const std::string& mark) {
+  db.execute("INSERT INTO CALIBRATION VALUES ('XX', '00', " + text_expression(db.backend(), sta) +
+             ", 'BHZ', '2001-01-01 00:00:00', NULL, 1, 1, 1, 1, 'ZEROS 0|* " + mark +
+             "|CONSTANT 1|', NULL, NULL)");
+}
+
+// An ODBC connection that the test keeps open across a run of the binary.
+class OpenConnection {
+ public:
+  explicit OpenConnection(const std::string& connection_string, bool autocommit = true) {
+    environment_.allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
+                  reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    connection_.allocate(SQL_HANDLE_DBC, environment_.get());
+    std::string text = connection_string;
+    if (!odbc_succeeded(SQLDriverConnect(connection_.get(), nullptr,
+                                         reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+      throw std::runtime_error("connect: " + diagnostic_text(connection_));
+    }
+    if (!autocommit) {
+      SQLSetConnectAttr(connection_.get(), SQL_ATTR_AUTOCOMMIT,
+                        reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    }
+  }
+
+  // Runs `sql` and gives the first column of its first row as text (empty
+  // when there is no row).
+  std::string query(const std::string& sql) {
+    OdbcHandle statement;
+    statement.allocate(SQL_HANDLE_STMT, connection_.get());
+    std::string text = sql;
+    const SQLRETURN rc =
+        SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+    if (!odbc_succeeded(rc) && rc != SQL_NO_DATA) {
+      throw std::runtime_error("execute: " + diagnostic_text(statement) + "\n" + sql);
+    }
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(statement.get(), &columns);
+    if (columns == 0 || SQLFetch(statement.get()) != SQL_SUCCESS) return std::string();
+    char value[256] = {0};
+    SQLLEN length = 0;
+    SQLGetData(statement.get(), 1, SQL_C_CHAR, value, sizeof value, &length);
+    return length == SQL_NULL_DATA ? std::string() : std::string(value);
+  }
+
+ private:
+  OdbcHandle environment_;
+  OdbcHandle connection_;
+};
+
+class FaultsTest : public E2eTest {
+ protected:
+  bool on_postgresql() const { return GetParam() == Backend::PostgreSQL; }
+
+  // Runs with a DSN of its own, written into a separate odbc.ini.
+  ProcessResult run_with_dsn(const std::string& dsn, const std::string& section,
+                             const std::vector<std::string>& arguments) const {
+    ProcessOptions options;
+    options.environment["ODBCINI"] = dir().write_file("other-odbc.ini", section);
+    std::vector<std::string> all = {"ODBC=" + dsn, "OUT_DIR=" + out_dir()};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return run(all, options);
+  }
+
+  // What a run prints up to a successful load of ABC:BHZ:XX:00.
+  std::string loaded_prefix() const {
+    return connected_prefix(kDsn) + "Loading data (ABC:BHZ:XX:00) from database\nOK\n";
+  }
+
+  std::vector<std::string> out_dir_listing() const { return list_dir(out_dir()); }
+};
+
+// ---------------------------------------------------------------------------
+// Connection faults: result -2 with the driver's own text, and no file.
+
+TEST_P(FaultsTest, ServerDownIsAConnectionFailure) {
+  if (!on_postgresql()) GTEST_SKIP() << "needs a database server";
+  const int port = unused_port();
+  const std::string section = "[kalvynex_down]\nDriver = PostgreSQL Unicode\n"
+                              "Servername = 127.0.0.1\nPort = " + std::to_string(port) +
+                              "\nDatabase = " + database().database_name() +
+                              "\nCommLog = 0\nDebug = 0\n";
+  const ProcessResult r =
+      run_with_dsn("kalvynex_down", section,
+                   {"SELECT=ABC:BHZ:XX:00", "USER=" + database().user(),
+                    "PASSWORD=" + database().password()});
+  EXPECT_EQ(r.exit_status, kConnectFailed) << r.out;
+  const std::string expected_start =
+      "Connecting to database: kalvynex_down\n"
+      "Connection ERROR: [unixODBC]connection to server at \"127.0.0.1\", port " +
+      std::to_string(port) + " failed: Connection refused\n";
+  EXPECT_TRUE(starts_with(r.out, expected_start)) << r.out;
+  EXPECT_NE(r.out.find("Is the server running on that host and accepting TCP/IP connections?"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.substr(r.out.size() - 3), "\n\n\n") << "driver text, then a blank line";
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+}
+
+TEST_P(FaultsTest, SqliteDatabaseThatCannotBeOpenedIsAConnectionFailure) {
+  if (on_postgresql()) GTEST_SKIP() << "SQLite file case";
+  const std::string section = "[kalvynex_nodir]\nDriver = SQLite3\nDatabase = " + dir().path() +
+                              "/no-such-dir/calibration.sqlite\n";
+  const ProcessResult r = run_with_dsn("kalvynex_nodir", section, {"SELECT=ABC:BHZ:XX:00"});
+  EXPECT_EQ(r.out, "Connecting to database: kalvynex_nodir\n"
+                   "Connection ERROR: [unixODBC][SQLite]connect failed\n\n");
+  EXPECT_EQ(r.exit_status, kConnectFailed);
+  EXPECT_FALSE(std::filesystem::exists(dir().path() + "/no-such-dir"));
+}
+
+TEST_P(FaultsTest, RefusedLoginIsAConnectionFailure) {
+  if (!on_postgresql()) GTEST_SKIP() << "SQLite has no login";
+  database().create_calibration_table();
+  const std::string server_start = "Connection ERROR: [unixODBC]connection to server at \"" +
+                                   database().host() + "\", port " + database().port() +
+                                   " failed: FATAL:  ";
+  struct Case {
+    std::string user, password, reason;
+  };
+  const Case cases[] = {
+      {database().user(), "wrong-password",
+       "password authentication failed for user \"" + database().user() + "\""},
+      {"kvx_no_such_role", database().password(),
+       "password authentication failed for user \"kvx_no_such_role\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.user + "/" + c.password);
+    const ProcessResult r = run({"SELECT=ABC:BHZ:XX:00", std::string("ODBC=") + kDsn,
+                                 "USER=" + c.user, "PASSWORD=" + c.password,
+                                 "OUT_DIR=" + out_dir()});
+    EXPECT_EQ(r.out, "Connecting to database: kalvynex_test\n" + server_start + c.reason +
+                         "\n\n\n");
+    EXPECT_EQ(r.exit_status, kConnectFailed);
+    EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+  }
+}
+
+TEST_P(FaultsTest, UnknownDatabaseIsAConnectionFailure) {
+  if (!on_postgresql()) GTEST_SKIP() << "SQLite creates a missing file";
+  const std::string section = "[kalvynex_nodb]\nDriver = PostgreSQL Unicode\nServername = " +
+                              database().host() + "\nPort = " + database().port() +
+                              "\nDatabase = kvx_no_such_database\nCommLog = 0\nDebug = 0\n";
+  const ProcessResult r =
+      run_with_dsn("kalvynex_nodb", section,
+                   {"SELECT=ABC:BHZ:XX:00", "USER=" + database().user(),
+                    "PASSWORD=" + database().password()});
+  EXPECT_EQ(r.out, "Connecting to database: kalvynex_nodb\n"
+                   "Connection ERROR: [unixODBC]connection to server at \"" +
+                       database().host() + "\", port " + database().port() +
+                       " failed: FATAL:  database \"kvx_no_such_database\" does not exist\n\n\n");
+  EXPECT_EQ(r.exit_status, kConnectFailed);
+}
+
+// ---------------------------------------------------------------------------
+// Faults after the connection: -3 with the server's text, and no file.
+
+// The catalog still lists the table, so the check passes; the select is
+// refused.
+TEST_P(FaultsTest, SelectRefusedByTheServerIsAFailureWithItsText) {
+  if (!on_postgresql()) GTEST_SKIP() << "SQLite has no privileges";
+  database().create_calibration_table();
+  database().execute("REVOKE ALL ON CALIBRATION FROM " + database().user());
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+  EXPECT_EQ(r.out, connected_prefix(kDsn) +
+                       "Loading data (ABC:BHZ:XX:00) from database\n"
+                       "load_from_db(): ERROR: permission denied for table calibration;\n"
+                       "Error while executing the query\n\n");
+  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+}
+
+// The server ends the session while the select waits for a lock: the run
+// must fail, never report "not found" or write a file.
+TEST_P(FaultsTest, ConnectionLostDuringTheLoadIsAFailure) {
+  if (!on_postgresql()) GTEST_SKIP() << "needs a database server";
+  database().create_calibration_table();
+  OpenConnection holder(database().connection_string(), /*autocommit=*/false);
+  holder.query("LOCK TABLE CALIBRATION IN ACCESS EXCLUSIVE MODE");
+
+  std::future<ProcessResult> run_result =
+      std::async(std::launch::async, [this] { return run_connected({"SELECT=ABC:BHZ:XX:00"}); });
+
+  OpenConnection watcher(database().connection_string());
+  const std::string waiting = "SELECT pid FROM pg_stat_activity WHERE datname = '" +
+                              database().database_name() + "' AND wait_event_type = 'Lock'";
+  std::string pid;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (pid.empty() && std::chrono::steady_clock::now() < deadline &&
+         run_result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+    pid = watcher.query(waiting);
+  }
+  ASSERT_FALSE(pid.empty()) << "the run never waited for the lock";
+  EXPECT_EQ(watcher.query("SELECT pg_terminate_backend(" + pid + ")"), "1");
+
+  const ProcessResult r = run_result.get();
+  const std::string expected_start =
+      connected_prefix(kDsn) + "Loading data (ABC:BHZ:XX:00) from database\nload_from_db(): ";
+  EXPECT_TRUE(starts_with(r.out, expected_start)) << r.out;
+  EXPECT_GT(r.out.size(), expected_start.size() + 2) << "the driver's text is missing";
+  EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n");
+  EXPECT_EQ(r.exit_status, kTableCheckFailed) << r.out;
+  EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+}
+
+TEST_P(FaultsTest, CorruptSqliteFileIsATableFailure) {
+  if (on_postgresql()) GTEST_SKIP() << "SQLite file case";
+  std::string garbage(8192, '\0');
+  for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 131 + 7);
+  dir().write_file("calibration.sqlite", garbage);
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+  EXPECT_EQ(r.exit_status, kTableCheckFailed) << r.out;
+  EXPECT_TRUE(starts_with(r.out, "Connecting to database: kalvynex_test\nOK\n"
+                                 "Checking CALIBRATION table\nERROR ("))
+      << r.out;
+  EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+}
+
+// ---------------------------------------------------------------------------
+// Output faults: "Couldn't write to file", -5, an earlier file of the same
+// name unchanged byte for byte, and no temporary file left behind.
+
+class OutputFaultsTest : public FaultsTest {
+ protected:
+  void SetUp() override {
+    FaultsTest::SetUp();
+    database().create_calibration_table();
+  }
+
+  std::string demo_file() const { return out_dir() + "/" + kDemoFile; }
+
+  void expect_save_failure(const ProcessResult& r, const std::string& file) const {
+    EXPECT_EQ(r.out, loaded_prefix() + "Writing data to file (" + file +
+                         ")\nCouldn't write to file (" + file + ")\n");
+    EXPECT_EQ(r.exit_status, kSaveFailed);
+    EXPECT_EQ(r.err, "");
+  }
+};
+
+constexpr char kEarlierFile[] = "an earlier file\r\nof the same name\r\n";
+
+TEST_P(OutputFaultsTest, MissingOutputDirectoryIsNotCreated) {
+  const std::string missing = dir().path() + "/missing";
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + missing});
+  expect_save_failure(r, missing + "/" + kDemoFile);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_P(OutputFaultsTest, DirectoryInThePlaceOfTheFileIsLeftAlone) {
+  dir().write_file(std::string("out/") + kDemoFile + "/inside", "kept");
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+  expect_save_failure(r, demo_file());
+  EXPECT_TRUE(std::filesystem::is_directory(demo_file()));
+  EXPECT_EQ(read_bytes(demo_file() + "/inside"), "kept");
+  EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
+}
+
+// The system refuses to let the file grow past a few bytes (the limit
+// signal ignored, so the write itself fails).
+TEST_P(OutputFaultsTest, FailedWriteKeepsTheEarlierFile) {
+  dir().write_file(std::string("out/") + kDemoFile, kEarlierFile);
+  ProcessOptions options;
+  options.before_exec = [] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{16, 16};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(120);
+  };
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"}, options);
+  expect_save_failure(r, demo_file());
+  EXPECT_EQ(read_bytes(demo_file()), kEarlierFile);
+  EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
+}
+
+// A user who may read the program, its settings and the database but not
+// write into the output directory.
+TEST_P(OutputFaultsTest, UnwritableDirectoryKeepsTheEarlierFile) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
+  constexpr uid_t kNobody = 65534;
+  constexpr gid_t kNoGroup = 65534;
+  dir().write_file(std::string("out/") + kDemoFile, kEarlierFile);
+  // The program is copied beside its settings, so that every directory on
+  // its path is open to the other user.
+  const std::string program = dir().path() + "/kalvynex";
+  std::filesystem::copy_file(KALVYNEX_BINARY, program);
+  for (const std::string& path : {dir().path(), program}) {
+    ASSERT_EQ(chmod(path.c_str(), 0755), 0) << path;
+  }
+  // unixODBC reads the DSN's properties from a user DSN file only when it
+  // may also open that file for writing; the file is handed over.
+  const std::string odbc_ini = dir().path() + "/odbc.ini";
+  ASSERT_EQ(chown(odbc_ini.c_str(), kNobody, kNoGroup), 0);
+  const std::string sqlite_file = dir().path() + "/calibration.sqlite";
+  if (std::filesystem::exists(sqlite_file)) {
+    ASSERT_EQ(chmod(sqlite_file.c_str(), 0644), 0);
+  }
+  ASSERT_EQ(chmod(out_dir().c_str(), 0755), 0);
+
+  ProcessOptions options;
+  options.environment["ODBCINI"] = odbc_ini;
+  options.environment["QEV"] = std::nullopt;
+  options.environment["WINDIR"] = std::nullopt;
+  options.environment["HOME"] = dir().path();
+  options.working_directory = dir().path();
+  options.before_exec = [] {
+    if (setgroups(0, nullptr) != 0 || setgid(kNoGroup) != 0 || setuid(kNobody) != 0) _exit(120);
+  };
+  std::vector<std::string> arguments = connection_arguments();
+  arguments.push_back("SELECT=ABC:BHZ:XX:00");
+  const ProcessResult r = run_process(program, arguments, options);
+  expect_save_failure(r, demo_file());
+  EXPECT_EQ(read_bytes(demo_file()), kEarlierFile);
+  EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
+}
+
+// Many runs on the same channel and directory at once: each succeeds, the
+// file is always whole for a reader (never empty or half written), and no
+// temporary file is left.
+TEST_P(OutputFaultsTest, ManyRunsAtOnceLeaveOneWholeFile) {
+  const std::string single = dir().path() + "/single";
+  dir().write_file("single/.keep", "");
+  const ProcessResult first = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + single});
+  ASSERT_EQ(first.exit_status, 0) << first.out;
+  const std::string expected = read_bytes(single + "/" + kDemoFile);
+  ASSERT_FALSE(expected.empty());
+  dir().write_file(std::string("out/") + kDemoFile, expected);
+
+  constexpr int kRuns = 50;
+  std::vector<std::future<ProcessResult>> runs;
+  for (int i = 0; i < kRuns; ++i) {
+    runs.push_back(std::async(std::launch::async,
+                              [this] { return run_connected({"SELECT=ABC:BHZ:XX:00"}); }));
+  }
+  int reads = 0;
+  int bad_reads = 0;
+  const auto all_done = [&runs] {
+    return std::all_of(runs.begin(), runs.end(), [](const std::future<ProcessResult>& f) {
+      return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+  };
+  while (!all_done()) {
+    ++reads;
+    if (read_bytes(demo_file()) != expected) ++bad_reads;
+  }
+  const std::string success = loaded_prefix() + "Writing data to file (" + demo_file() +
+                              ")\nOK\n\nOUTPUT FILENAME: " + demo_file() + "\n";
+  for (std::future<ProcessResult>& run_result : runs) {
+    const ProcessResult r = run_result.get();
+    EXPECT_EQ(r.exit_status, 0) << r.out;
+    EXPECT_EQ(r.out, success);
+  }
+  EXPECT_EQ(bad_reads, 0) << "of " << reads << " reads during the runs";
+  EXPECT_EQ(read_bytes(demo_file()), expected);
+  EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OutputFaultsTest, ::testing::ValuesIn(available_backends()),
+                         backend_test_name);
+
+// ---------------------------------------------------------------------------
+// Channel codes reach the database as plain text: no character of a code
+// can change the query, act as a pattern or cause a database error, and no
+// code finds another channel's data.
+
+class HostileCodesTest : public FaultsTest {
+ protected:
+  // The result of SELECT=`select`, where `mark` names the channel whose
+  // data must be written (empty: nothing may be found).
+  void expect_run(const std::string& select, const std::string& mark) {
+    SCOPED_TRACE("SELECT=" + select);
+    const ProcessResult r = run_connected({"SELECT=" + select});
+    const std::string loading = connected_prefix(kDsn) + "Loading data (" + select +
+                                ") from database\n";
+    EXPECT_EQ(r.err, "");
+    if (mark.empty()) {
+      EXPECT_EQ(r.out, loading + "NOT FOUND: " + select + " ()\n\n");
+      EXPECT_EQ(r.exit_status, 1);
+      EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+      return;
+    }
+    std::string name = select;
+    std::replace(name.begin(), name.end(), ':', '_');
+    const std::string file = out_dir() + "/" + name + "_20010101.sac";
+    EXPECT_EQ(r.out, loading + "OK\nWriting data to file (" + file + ")\nOK\n\nOUTPUT FILENAME: " +
+                         file + "\n");
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_NE(read_bytes(file).find("\r\n* " + mark + "\r\n"), std::string::npos)
+        << read_bytes(file);
+    std::filesystem::remove(file);
+  }
+};
+
+TEST_P(HostileCodesTest, CodesAreMatchedExactlyAsText) {
+  database().create_calibration_table();
+  const struct {
+    const char* sta;
+    const char* mark;
+  } stored[] = {
+      {"A'C", "apostrophe"}, {"A;C", "semicolon"},    {"A\\C", "backslash"},
+      {"A%C", "percent"},    {"A_C", "underscore"},   {"AXC", "plain"},
+      {"A\"C", "quote"},     {"A C", "blank"},        {"\xc3\xa9t\xc3\xa9", "utf-8"},
+  };
+  for (const auto& s : stored) insert_marked_channel(database(), s.sta, s.mark);
+
+  const struct {
+    const char* select;
+    const char* mark;  // empty: NOT FOUND
+  } cases[] = {
+      {"A'C:BHZ:XX:00", "apostrophe"},
+      {"A;C:BHZ:XX:00", "semicolon"},
+      {"A\\C:BHZ:XX:00", "backslash"},
+      {"A%C:BHZ:XX:00", "percent"},
+      {"A_C:BHZ:XX:00", "underscore"},
+      {"A\"C:BHZ:XX:00", "quote"},
+      {"A C:BHZ:XX:00", "blank"},
+      {"\xc3\xa9t\xc3\xa9:BHZ:XX:00", "utf-8"},
+      // Wildcards of LIKE and GLOB match nothing but themselves.
+      {"A%:BHZ:XX:00", ""},
+      {"%:%:%:%", ""},
+      {"A__:BHZ:XX:00", ""},
+      {"_BC:BHZ:XX:00", ""},
+      {"A*C:BHZ:XX:00", ""},
+      {"A?C:BHZ:XX:00", ""},
+      {"ABC:BH%:XX:00", ""},
+      {"ABC:BHZ:X_:00", ""},
+      {"ABC:BHZ:XX:0%", ""},
+      // Attempts to close the text and change the statement.
+      {"'OR''=':'OR''=':'OR''=':'OR''='", ""},
+      {"A';--:BHZ:XX:00", ""},
+      {"A\\';--:BHZ:XX:00", ""},
+      {"A'||'C:BHZ:XX:00", ""},
+      {"ABC:BHZ:XX:00';", ""},
+      // Blanks and letter case count.
+      {"ABC :BHZ:XX:00", ""},
+      {" ABC:BHZ:XX:00", ""},
+      {"abc:BHZ:XX:00", ""},
+      // Bytes beyond ASCII, valid UTF-8 or not: a code that the database
+      // cannot even represent names no channel there.
+      {"ete:BHZ:XX:00", ""},
+      {"\xc3\xa9t\xc3:BHZ:XX:00", ""},
+      {"\xe9t\xe9:BHZ:XX:00", ""},
+      {"\xff:BHZ:XX:00", ""},
+      {"ABC:\xff\xfe:XX:00", ""},
+      {"ABC:BHZ:\xc0\xaf:00", ""},
+      {"ABC:BHZ:XX:\x80", ""},
+      {"ABC:BHZ:XX:\xed\xa0\x80", ""},  // a UTF-16 surrogate in UTF-8 form
+  };
+  for (const auto& c : cases) expect_run(c.select, c.mark);
+}
+
+// SQLite compares bytes: a code stored with bytes that are no valid UTF-8
+// is found by exactly those bytes.
+TEST_P(HostileCodesTest, RawByteCodesAreFoundByTheirBytes) {
+  if (on_postgresql()) GTEST_SKIP() << "a UTF8 database cannot store such codes";
+  database().create_calibration_table();
+  insert_marked_channel(database(), "\xff", "byte ff");
+  insert_marked_channel(database(), "\xe9t\xe9", "latin-1");
+  expect_run("\xff:BHZ:XX:00", "byte ff");
+  expect_run("\xe9t\xe9:BHZ:XX:00", "latin-1");
+  expect_run("\xfe:BHZ:XX:00", "");
+  expect_run("\xc3\xa9t\xc3\xa9:BHZ:XX:00", "");
+}
+
+// Codes longer than seven bytes are refused before anything else happens.
+TEST_P(HostileCodesTest, LongCodesAreRefusedBeforeConnecting) {
+  database().create_calibration_table();
+  const char* const selects[] = {
+      "ABCDEFGH:BHZ:XX:00",
+      "ABC:BHZ:XX:00000000",
+      "ABC:BHZ:XXXXXXXX:00",
+      "ABC:BHZBHZBHZ:XX:00",
+      "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9:BHZ:XX:00",  // four letters, eight bytes
+      "A' OR '1'='1:BHZ:XX:00",
+  };
+  for (const char* select : selects) {
+    SCOPED_TRACE(select);
+    const ProcessResult r = run_connected({std::string("SELECT=") + select});
+    EXPECT_EQ(r.out, "Incorrect [SELECT=] param\n");
+    EXPECT_EQ(r.exit_status, kBadSelect);
+  }
+  EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+  // Seven bytes are still a code.
+  expect_run("ABCDEFG:BHZ:XX:00", "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, HostileCodesTest, ::testing::ValuesIn(available_backends()),
+                         backend_test_name);
+
+INSTANTIATE_TEST_SUITE_P(Backends, FaultsTest, ::testing::ValuesIn(available_backends()),
+                         backend_test_name);
+
+}  // namespace
+}  // namespace kalvynex
