@@ -35,10 +35,11 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 
 # What the test command needs beyond building: the database servers and
 # drivers of the end-to-end tests, the analysis tools, gnuplot for the
-# response plotting tool, and dpkg-shlibdeps (dpkg-dev) and groff for the
-# package stage.
+# response plotting tool, dpkg-shlibdeps (dpkg-dev) and groff for the
+# package stage, and the locale sources from which a test builds Cyrillic
+# console locales for the usage screen.
 TEST_PACKAGES=(odbc-postgresql postgresql-15 gnuplot-nox mariadb-server odbc-mariadb
-  dpkg-dev groff-base)
+  dpkg-dev groff-base locales)
 
 # Configures and builds into $1 with extra CMake arguments after it.
 build_tree() {
