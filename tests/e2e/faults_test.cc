@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -330,6 +332,68 @@ TEST_P(OutputFaultsTest, MissingOutputDirectoryIsNotCreated) {
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + missing});
   expect_save_failure(r, missing + "/" + kDemoFile);
   EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_P(OutputFaultsTest, OutputDirectoryThatIsAFileIsLeftAlone) {
+  const std::string not_a_dir = dir().write_file("plain-file", kEarlierFile);
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + not_a_dir});
+  expect_save_failure(r, not_a_dir + "/" + kDemoFile);
+  EXPECT_EQ(read_bytes(not_a_dir), kEarlierFile);
+}
+
+// A small file system of its own, mounted for one test (root only).
+class ScopedTmpfs {
+ public:
+  ScopedTmpfs(const std::string& path, const std::string& options) : path_(path) {
+    std::filesystem::create_directories(path);
+    mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~ScopedTmpfs() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+  ScopedTmpfs(const ScopedTmpfs&) = delete;
+  ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;
+
+  bool mounted() const { return mounted_; }
+  bool make_read_only() {
+    return mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+TEST_P(OutputFaultsTest, FullFileSystemKeepsTheEarlierFile) {
+  const std::string small = dir().path() + "/small";
+  ScopedTmpfs file_system(small, "size=16k,mode=0755");
+  if (!file_system.mounted()) GTEST_SKIP() << "cannot mount a file system here";
+  const std::string file = small + "/" + kDemoFile;
+  dir().write_file(std::string("small/") + kDemoFile, kEarlierFile);
+  // Fill every block that is left.
+  {
+    std::ofstream filler(small + "/filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    for (int i = 0; i < 16 && filler.write(block.data(), block.size()); ++i) {
+    }
+  }
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + small});
+  expect_save_failure(r, file);
+  EXPECT_EQ(read_bytes(file), kEarlierFile);
+  EXPECT_EQ(list_dir(small), (std::vector<std::string>{kDemoFile, "filler"}));
+}
+
+TEST_P(OutputFaultsTest, ReadOnlyFileSystemKeepsTheEarlierFile) {
+  const std::string frozen = dir().path() + "/frozen";
+  ScopedTmpfs file_system(frozen, "size=64k,mode=0755");
+  if (!file_system.mounted()) GTEST_SKIP() << "cannot mount a file system here";
+  const std::string file = frozen + "/" + kDemoFile;
+  dir().write_file(std::string("frozen/") + kDemoFile, kEarlierFile);
+  ASSERT_TRUE(file_system.make_read_only());
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + frozen});
+  expect_save_failure(r, file);
+  EXPECT_EQ(read_bytes(file), kEarlierFile);
+  EXPECT_EQ(list_dir(frozen), std::vector<std::string>{kDemoFile});
 }
 
 TEST_P(OutputFaultsTest, DirectoryInThePlaceOfTheFileIsLeftAlone) {
