@@ -393,6 +393,8 @@ TEST_P(OutputFilesTest, FileThatCannotBePutInPlaceFailsTheRun) {
          return dir().path() + "/taken";
        },
        {}},
+      {"regular file as the directory",
+       [&] { return dir().write_file("plain-file", "not a directory"); }, {}},
       {"name component too long",
        [&] { return dir().path() + "/" + std::string(300, 'c'); }, {}},
       {"name longer than 1023 bytes",
@@ -428,6 +430,7 @@ TEST_P(OutputFilesTest, FileThatCannotBePutInPlaceFailsTheRun) {
   // The missing directory was not created.
   EXPECT_FALSE(fs::exists(dir().path() + "/no"));
   EXPECT_EQ(read_bytes(dir().path() + "/taken/" + name + "/inside"), "kept");
+  EXPECT_EQ(read_bytes(dir().path() + "/plain-file"), "not a directory");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, OutputFilesTest, ::testing::ValuesIn(available_backends()),
