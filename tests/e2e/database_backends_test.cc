@@ -1,0 +1,197 @@
+// What differs between the database systems and their ODBC drivers, end to
+// end: long texts, column names at the edge of the name buffer, a
+// CALIBRATION of another database on the same server, table-name case, and
+// the files a driver may leave behind.
+#include <dirent.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <set>
+
+#include "tests/e2e/e2e_fixture.h"
+
+namespace kalvynex {
+namespace {
+
+constexpr int kTableCheckFailed = 253;  // -3
+constexpr std::size_t kMaxTextLength = 131071;
+
+// A text of `length` lower-case letters that never repeats within a few
+// hundred thousand characters in a way that a misplaced cut or a chunk read
+// twice could hide, and holds no "|", line end or "ZEROS": the SAC output
+// copies it unchanged.
+std::string letters(std::size_t length) {
+  std::string text;
+  text.reserve(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    text += static_cast<char>('a' + (i * 7 + i / 1000) % 26);
+  }
+  return text;
+}
+
+std::string calibration_row(const std::string& sta, const std::string& sac) {
+  return "INSERT INTO CALIBRATION VALUES ('NN', 'LL', '" + sta +
+         "', 'CHZ', '2000-01-01 00:00:00', NULL, 1, 1, 1, 1, '" + sac + "', NULL, NULL)";
+}
+
+using DatabaseBackendsTest = E2eTest;
+
+// The SAC column is read piece by piece; whatever the driver does at the
+// buffer's end (with or without a terminating NUL), the written file holds
+// exactly the first 131,071 characters of the stored text.
+TEST_P(DatabaseBackendsTest, LongSacTextIsCutToItsFirst131071Characters) {
+  database().create_calibration_table(false);
+  const std::size_t lengths[] = {65535, 65536, kMaxTextLength - 1, kMaxTextLength,
+                                 kMaxTextLength + 1, kMaxTextLength + 2, 200000};
+  for (std::size_t i = 0; i < std::size(lengths); ++i) {
+    database().execute(calibration_row("S" + std::to_string(i), letters(lengths[i])));
+  }
+  for (std::size_t i = 0; i < std::size(lengths); ++i) {
+    SCOPED_TRACE(lengths[i]);
+    const std::string sta = "S" + std::to_string(i);
+    const ProcessResult r = run_connected({"SELECT=" + sta + ":CHZ:NN:LL", "-SAC"});
+    ASSERT_EQ(r.exit_status, 0) << r.out << r.err;
+    const std::string file = out_dir() + "/" + sta + "_CHZ_NN_LL_20000101.sac";
+    const std::string header = "# Station " + sta +
+                               "\r\n# Channel CHZ\r\n# Location LL\r\n# Network NN\r\n"
+                               "# Time 2000.01.01 00:00:00\r\n# Count/(M/sec)\r\n";
+    const std::string expected = header + letters(std::min(lengths[i], kMaxTextLength));
+    const std::string written = read_bytes(file);
+    EXPECT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected) << "content differs from the stored text's start";
+  }
+}
+
+// Column names of 31 characters fit the 32-byte name buffer; longer ones are
+// cut (some drivers then leave no terminating NUL). Neither kind may match a
+// required column, and neither may disturb the check.
+TEST_P(DatabaseBackendsTest, LongColumnNamesMatchNoRequiredColumn) {
+  const std::string required =
+      "NETWORK VARCHAR(8), LOCATION VARCHAR(8), STA VARCHAR(8), CHAN VARCHAR(8), "
+      "STARTDATE TIMESTAMP, ENDDATE TIMESTAMP, SENS DOUBLE PRECISION, ID_SENS SMALLINT, "
+      "FREQ DOUBLE PRECISION, ID_FREQ SMALLINT, SAC TEXT, FAP TEXT";
+  std::string long_columns;
+  for (std::size_t length : {31, 32, 33, 63}) {
+    long_columns += ", LDDATE" + std::string(length - 6, 'X') + " TIMESTAMP";
+  }
+  struct Case {
+    std::string columns;
+    std::string out_end;
+    int exit_status;
+  };
+  const Case cases[] = {
+      {required + long_columns, "ERROR (Checking table CALIBRATION). NOT FOUND column(s): LDDATE\n\n",
+       kTableCheckFailed},
+      {required + long_columns + ", LDDATE TIMESTAMP",
+       "Loading data (ABC:BHZ:XX:00) from database\nNOT FOUND: ABC:BHZ:XX:00 ()\n\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.out_end);
+    database().execute("DROP TABLE IF EXISTS CALIBRATION");
+    database().execute("CREATE TABLE CALIBRATION (" + c.columns + ")");
+    const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+    ASSERT_GE(r.out.size(), c.out_end.size()) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - c.out_end.size()), c.out_end) << r.out;
+    EXPECT_EQ(r.exit_status, c.exit_status);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+// The user of the data source can see a second database that holds a real
+// CALIBRATION table. Only the data source's own database counts.
+TEST_P(DatabaseBackendsTest, TableInAnotherDatabaseDoesNotCount) {
+  if (GetParam() == Backend::SQLite) GTEST_SKIP() << "one database per connection";
+  ScratchDatabase other(GetParam(), dir().path());
+  other.create_calibration_table();
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> statements;
+  };
+  const Case cases[] = {
+      {"nothing named CALIBRATION", {"CREATE TABLE OTHER (X INTEGER)"}},
+      {"only a view",
+       {"CREATE TABLE CALIB_DATA (NETWORK VARCHAR(8), LOCATION VARCHAR(8), STA VARCHAR(8), "
+        "CHAN VARCHAR(8), STARTDATE TIMESTAMP, ENDDATE TIMESTAMP, SENS DOUBLE PRECISION, "
+        "ID_SENS SMALLINT, FREQ DOUBLE PRECISION, ID_FREQ SMALLINT, SAC TEXT, FAP TEXT, "
+        "LDDATE TIMESTAMP)",
+        "CREATE VIEW CALIBRATION AS SELECT * FROM CALIB_DATA"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& statement : c.statements) database().execute(statement);
+    const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+    EXPECT_EQ(r.out,
+              "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
+              "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
+    EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  }
+}
+
+// MariaDB's catalog functions match table names without regard to case, but
+// its select does not (on Linux): a lower-case table passes the check and
+// then fails the query, which counts as a failed table check.
+TEST_P(DatabaseBackendsTest, LowerCaseTableOnMariaDbFailsTheQuery) {
+  if (GetParam() != Backend::MariaDB) GTEST_SKIP() << "MariaDB only";
+  database().execute(
+      "CREATE TABLE calibration (NETWORK VARCHAR(8), LOCATION VARCHAR(8), STA VARCHAR(8), "
+      "CHAN VARCHAR(8), STARTDATE DATETIME(6), ENDDATE DATETIME(6), SENS DOUBLE, "
+      "ID_SENS SMALLINT, FREQ DOUBLE, ID_FREQ SMALLINT, SAC LONGTEXT, FAP LONGTEXT, "
+      "LDDATE DATETIME(6))");
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+  const std::string expected_start =
+      connected_prefix(kDsn) + "Loading data (ABC:BHZ:XX:00) from database\nload_from_db(): ";
+  EXPECT_EQ(r.out.substr(0, expected_start.size()), expected_start) << r.out;
+  EXPECT_NE(r.out.find("CALIBRATION' doesn't exist"), std::string::npos) << r.out;
+  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+}
+
+std::set<std::string> driver_logs_of_kalvynex() {
+  const passwd* user = getpwuid(geteuid());
+  const std::string prefix = std::string("psqlodbc_kalvynex_") + (user ? user->pw_name : "");
+  std::set<std::string> names;
+  DIR* tmp = opendir("/tmp");
+  if (tmp == nullptr) return names;
+  while (const dirent* entry = readdir(tmp)) {
+    const std::string name = entry->d_name;
+    // psqlodbc_<program>_<user><pid>.log: the digits keep out the logs of
+    // other programs whose names start with "kalvynex_".
+    if (name.rfind(prefix, 0) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    const std::size_t digits = rest.find_first_not_of("0123456789");
+    if (digits > 0 && digits != std::string::npos && rest.substr(digits) == ".log") {
+      names.insert(name);
+    }
+  }
+  closedir(tmp);
+  return names;
+}
+
+// Debian's psqlODBC entry turns the driver's communication log on, and the
+// driver writes it when the connection is closed, even when the data source
+// turns it off. The program leaves the connection to the end of the process
+// and so leaves no log in /tmp.
+TEST_P(DatabaseBackendsTest, RunLeavesNoDriverLog) {
+  if (GetParam() != Backend::PostgreSQL) GTEST_SKIP() << "psqlODBC only";
+  database().create_calibration_table();
+  const std::set<std::string> before = driver_logs_of_kalvynex();
+  for (const char* select : {"SELECT=ABC:BHZ:XX:00", "SELECT=ZZZ:BHZ:XX:00"}) {
+    const ProcessResult r = run_connected({select});
+    EXPECT_NE(r.out.find("Checking CALIBRATION table\nOK\n"), std::string::npos) << r.out;
+  }
+  std::string added;
+  for (const std::string& name : driver_logs_of_kalvynex()) {
+    if (before.count(name) == 0) added += " /tmp/" + name;
+  }
+  EXPECT_EQ(added, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DatabaseBackendsTest, ::testing::ValuesIn(available_backends()),
+                         backend_test_name);
+
+}  // namespace
+}  // namespace kalvynex
