@@ -13,6 +13,10 @@ namespace {
 // keeps a careless caller from asking vsnprintf for gigabytes.
 constexpr int kMaxPrecision = 400;
 
+// The buffer of string_printf's first attempt, NUL included. A triplet line
+// is formatted piece by piece, each piece far shorter than this.
+constexpr std::size_t kFirstGuess = 64;
+
 // Pads `text` with blanks on the left up to `width` bytes.
 std::string pad_left(std::string text, int width) {
   if (width > 0 && text.size() < static_cast<std::size_t>(width)) {
@@ -26,18 +30,25 @@ std::string pad_left(std::string text, int width) {
 std::string string_printf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::string result;
-  if (length > 0) {
-    // The extra byte takes the terminating NUL that vsnprintf always writes;
-    // it is cut off again afterwards.
+  va_list retry;
+  va_copy(retry, args);
+  // Format once into a string of a first guess that holds the numbers and
+  // short texts this system writes; only a longer text is formatted a second
+  // time, at its exact length. The guess and the retry each leave room for
+  // the terminating NUL that vsnprintf always writes; it is cut off again
+  // afterwards.
+  std::string result(kFirstGuess, '\0');
+  const int length = std::vsnprintf(&result[0], result.size(), format, args);
+  if (length <= 0) {
+    result.clear();
+  } else if (static_cast<std::size_t>(length) < result.size()) {
+    result.resize(static_cast<std::size_t>(length));
+  } else {
     result.resize(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(&result[0], result.size(), format, args);
+    std::vsnprintf(&result[0], result.size(), format, retry);
     result.resize(static_cast<std::size_t>(length));
   }
+  va_end(retry);
   va_end(args);
   return result;
 }

@@ -1,6 +1,7 @@
 #include "response/number_format.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -16,6 +17,23 @@ TEST(StringPrintfTest, WritesTextsLongerThanAnyLineBuffer) {
   EXPECT_EQ(result.substr(0, 2), "<x");
   EXPECT_EQ(result.substr(result.size() - 3), "x>7");
   EXPECT_EQ(string_printf("%s", ""), "");
+}
+
+// Texts are formatted into a first buffer and, when they do not fit, once
+// more at their exact length: every length around that buffer's size comes
+// back whole, with nothing cut and nothing added.
+TEST(StringPrintfTest, KeepsEveryLengthAroundTheFirstBuffer) {
+  for (std::size_t length = 1; length <= 200; ++length) {
+    std::string expected(length - 1, 'a');
+    expected += 'z';
+    const std::string result = string_printf("%s", expected.c_str());
+    ASSERT_EQ(result, expected) << "length " << length;
+    ASSERT_EQ(result.size(), std::strlen(result.c_str())) << "length " << length;
+  }
+  // Arguments are read again for the second pass.
+  const std::string number_after_long_text =
+      string_printf("%s|%12.7f|%d", std::string(90, 'x').c_str(), 3.25, -17);
+  EXPECT_EQ(number_after_long_text, std::string(90, 'x') + "|   3.2500000|-17");
 }
 
 struct ExponentCase {
