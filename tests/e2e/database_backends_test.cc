@@ -150,6 +150,39 @@ TEST_P(DatabaseBackendsTest, LowerCaseTableOnMariaDbFailsTheQuery) {
   EXPECT_EQ(r.exit_status, kTableCheckFailed);
 }
 
+// The catalog functions of psqlODBC look only in the current schema. A
+// schema named after the login role comes first in the default search path,
+// so creating one hides a table that lives in public.
+TEST_P(DatabaseBackendsTest, SchemaNamedAfterTheRoleHidesTheTableOnPostgreSql) {
+  if (GetParam() != Backend::PostgreSQL) GTEST_SKIP() << "PostgreSQL only";
+  database().create_calibration_table();
+  ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+  ASSERT_EQ(r.exit_status, 0) << r.out;
+  database().execute("CREATE SCHEMA " + database().user());
+  r = run_connected({"SELECT=ABC:BHZ:XX:00"});
+  EXPECT_EQ(r.out,
+            "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
+            "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
+  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+}
+
+// Without Database= the connection has no database of its own (the MariaDB
+// driver then names its current catalog "null"), and no table is found.
+TEST_P(DatabaseBackendsTest, MariaDbDataSourceNeedsItsDatabase) {
+  if (GetParam() != Backend::MariaDB) GTEST_SKIP() << "MariaDB only";
+  database().create_calibration_table();
+  const std::string ini =
+      "[kalvynex_test]\nDriver = MariaDB Unicode\nServer = " + database().host() +
+      "\nPort = " + database().port() + "\n";
+  ProcessOptions options;
+  options.environment.emplace("ODBCINI", dir().write_file("no-database.ini", ini));
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"}, options);
+  EXPECT_EQ(r.out,
+            "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
+            "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
+  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+}
+
 std::set<std::string> driver_logs_of_kalvynex() {
   const passwd* user = getpwuid(geteuid());
   const std::string prefix = std::string("psqlodbc_kalvynex_") + (user ? user->pw_name : "");
