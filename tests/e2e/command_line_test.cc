@@ -157,7 +157,7 @@ TEST_F(CommandLineTest, UsageScreenInTheCharsetOfTheLocale) {
 // Settings, on each backend: seen through the data source that the run
 // names, whether the connection succeeds and where the file goes.
 
-class SettingsTest : public E2eTest {
+class SettingsOrderTest : public E2eTest {
  protected:
   void SetUp() override {
     E2eTest::SetUp();
@@ -194,7 +194,7 @@ class SettingsTest : public E2eTest {
   std::string other_out_;
 };
 
-TEST_P(SettingsTest, DataSourceAndOutputDirectoryByPrecedence) {
+TEST_P(SettingsOrderTest, DataSourceAndOutputDirectoryByPrecedence) {
   const std::string dsn = kDsn;
   const std::string user = "USER=" + database().user();
   const std::string password = "PASSWORD=" + database().password();
@@ -260,7 +260,7 @@ TEST_P(SettingsTest, DataSourceAndOutputDirectoryByPrecedence) {
   }
 }
 
-TEST_P(SettingsTest, BuiltInDefaults) {
+TEST_P(SettingsOrderTest, BuiltInDefaults) {
   // No file, no parameter: data source QEV, which the test's odbc.ini lacks.
   ProcessResult r = run({"SELECT=ABC:BHZ:XX:00"});
   EXPECT_EQ(r.out,
@@ -280,7 +280,7 @@ TEST_P(SettingsTest, BuiltInDefaults) {
   EXPECT_FALSE(fs::exists(dir().path() + "/D:"));
 }
 
-TEST_P(SettingsTest, WhereTheSystemFileIsLookedFor) {
+TEST_P(SettingsOrderTest, WhereTheSystemFileIsLookedFor) {
   write_system_file(database_section(kDsn) + "[OUT]\nDIR=" + other_out_ + "\n");
   std::string backslashed = system_dir_;
   for (char& ch : backslashed) ch = ch == '/' ? '\\' : ch;
@@ -318,7 +318,7 @@ TEST_P(SettingsTest, WhereTheSystemFileIsLookedFor) {
 
 // A program started through PATH reads the kalvynex.ini beside the
 // executable, not one in the current directory.
-TEST_P(SettingsTest, StartedThroughPathReadsTheFileBesideTheExecutable) {
+TEST_P(SettingsOrderTest, StartedThroughPathReadsTheFileBesideTheExecutable) {
   const std::string bin = dir().path() + "/bin";
   fs::create_directories(bin);
   fs::copy_file(KALVYNEX_BINARY, bin + "/kalvynex");
@@ -343,7 +343,7 @@ TEST_P(SettingsTest, StartedThroughPathReadsTheFileBesideTheExecutable) {
 }
 
 // A server checks the password; which one is sent follows the same order.
-TEST_P(SettingsTest, UserAndPasswordByPrecedence) {
+TEST_P(SettingsOrderTest, UserAndPasswordByPrecedence) {
   if (GetParam() == Backend::SQLite) GTEST_SKIP() << "SQLite takes any password";
   const std::string user = database().user();
   const std::string good = database().password();
@@ -399,7 +399,7 @@ TEST_P(SettingsTest, UserAndPasswordByPrecedence) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SettingsTest, ::testing::ValuesIn(available_backends()),
+INSTANTIATE_TEST_SUITE_P(Backends, SettingsOrderTest, ::testing::ValuesIn(available_backends()),
                          backend_test_name);
 
 }  // namespace

@@ -289,6 +289,20 @@ TEST_P(OutputFilesTest, FapCountIsTheNumberOfTripletLinesWritten) {
   }
 }
 
+// The file is written in text mode: LF becomes CR LF, and a CR that the
+// stored text holds is kept before it.
+TEST_P(OutputFilesTest, CarriageReturnsOfTheStoredTextAreKept) {
+  database().execute(
+      "INSERT INTO CALIBRATION VALUES ('N', 'L', 'S', 'C', '2020-02-02 00:00:00', NULL, "
+      "1, 1, 1, 1, 'POLES 0\r\nCONSTANT 1\r\n', NULL, NULL)");
+  const ProcessResult r = run_connected({"SELECT=S:C:N:L"});
+  ASSERT_EQ(r.exit_status, 0) << r.out;
+  EXPECT_EQ(read_bytes(out_file("S_C_N_L_20200202.sac")),
+            "# Station S\r\n# Channel C\r\n# Location L\r\n# Network N\r\n"
+            "# Time 2020.02.02 00:00:00\r\n# Count/(M/sec)\r\n"
+            "POLES 0\r\r\nCONSTANT 1\r\r\n");
+}
+
 TEST_P(OutputFilesTest, FileNames) {
   database().execute(
       "INSERT INTO CALIBRATION VALUES ('XX', '?', 'DEF', 'HHZ', '2016-01-02 00:00:00', NULL, "
@@ -313,6 +327,9 @@ TEST_P(OutputFilesTest, FileNames) {
       // Codes as typed, and the date of the record's start.
       {{"select=Abc:bHz:xX:l0"}, "Abc_bHz_xX_l0_19990909.fap"},
       {{"SELECT=ABC:BHZ:XX:00", "DATE=2004-12-31"}, "ABC_BHZ_XX_00_20010101.sac"},
+      // Both switches cancel each other; a third one chooses again.
+      {{"SELECT=ABC:BHZ:XX:00", "-FAP", "/sac"}, "ABC_BHZ_XX_00_20110101.sac"},
+      {{"SELECT=ABC:BHZ:XX:00", "-SAC", "-FAP", "xFAPS"}, "ABC_BHZ_XX_00_20110101.fap"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
