@@ -38,7 +38,7 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 # response plotting tool, dpkg-shlibdeps (dpkg-dev) and groff for the
 # package stage, and the locale sources from which a test builds Cyrillic
 # console locales for the usage screen.
-TEST_PACKAGES=(odbc-postgresql postgresql-15 gnuplot-nox mariadb-server odbc-mariadb
+TEST_PACKAGES=(odbc-postgresql postgresql-15 postgresql gnuplot-nox mariadb-server odbc-mariadb
   dpkg-dev groff-base locales)
 
 # Configures and builds into $1 with extra CMake arguments after it.

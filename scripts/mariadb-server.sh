@@ -5,10 +5,13 @@
 # and the system's own MariaDB service is left alone.
 # Exports KALVYNEX_TEST_MY=host:port:user:password for a user that holds every
 # privilege on the databases named kvx_... and on no other database, so that
-# each test can create a fresh database of its own.
+# each test can create a fresh database of its own, and KALVYNEX_TEST_MY_ADMIN,
+# the socket through which root logs in.
 # stop_mariadb_server stops the server and removes everything.
 
 MY_PORT=${MY_PORT:-33306}
+# Further server options, e.g. "--lower-case-table-names=1 --skip-networking".
+MY_SERVER_OPTIONS=${MY_SERVER_OPTIONS:-}
 
 start_mariadb_server() {
   MY_DIR=$(mktemp -d /tmp/kalvynex-my.XXXXXX)
@@ -19,12 +22,13 @@ start_mariadb_server() {
   (
     cd /  # the server's user may not be able to read the current directory
     mariadb-install-db --no-defaults --user=mysql --datadir="$MY_DIR/data" \
-      --auth-root-authentication-method=socket --skip-test-db >"$MY_DIR/install.log" 2>&1 \
+      --auth-root-authentication-method=socket --skip-test-db $MY_SERVER_OPTIONS \
+      >"$MY_DIR/install.log" 2>&1 \
       || { cat "$MY_DIR/install.log" >&2; exit 1; }
     /usr/sbin/mariadbd --no-defaults --user=mysql --datadir="$MY_DIR/data" \
       --socket="$socket" --pid-file="$MY_DIR/mysqld.pid" --port="$MY_PORT" \
       --bind-address=127.0.0.1 --log-error="$MY_DIR/error.log" \
-      --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+      --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci $MY_SERVER_OPTIONS \
       </dev/null >/dev/null 2>&1 &
     echo $! >"$MY_DIR/server.pid"
   ) || return 1
@@ -47,6 +51,8 @@ CREATE USER 'calib'@'%' IDENTIFIED BY 'calibpw';
 GRANT ALL ON `kvx\_%`.* TO 'calib'@'%';
 SQL
   export KALVYNEX_TEST_MY="127.0.0.1:$MY_PORT:calib:calibpw"
+  # root may log in through the server's socket (as root of this machine).
+  export KALVYNEX_TEST_MY_ADMIN="$socket"
 }
 
 stop_mariadb_server() {
