@@ -1,6 +1,7 @@
 #include "app/output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -110,10 +111,20 @@ std::string to_crlf(const std::string& text) {
 }
 
 bool replace_file(const std::string& path, const std::string& contents) {
+  // A file already at the name is written over only when this process may
+  // write it, and the new file takes over its permission bits: a run must
+  // neither replace a file that was made read-only nor open up one that was
+  // kept private.
+  struct stat existing {};
+  const bool replaces = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  if (replaces && ::access(path.c_str(), W_OK) != 0) return false;
+
   std::string temporary;
   const int fd = create_temporary(path, &temporary);
   if (fd < 0) return false;
-  const bool written = write_all(fd, contents);
+  bool written = true;
+  if (replaces) written = ::fchmod(fd, existing.st_mode & 07777) == 0;
+  written = written && write_all(fd, contents);
   const bool closed = ::close(fd) == 0;
   if (written && closed && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
   ::unlink(temporary.c_str());

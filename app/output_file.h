@@ -37,7 +37,9 @@ std::string to_crlf(const std::string& text);
 // Writes `contents` into a new temporary file beside `path` and renames it
 // over `path` once complete and closed. On failure the temporary file is
 // removed, an existing file at `path` is left as it was, and false returned.
-// The directory is never created.
+// An existing file is replaced only when this process may write it, and the
+// new file keeps its permission bits; a new file is read and write as the
+// umask allows. The directory is never created.
 bool replace_file(const std::string& path, const std::string& contents);
 
 // The whole writing stage after the name is known: builds the output text,

@@ -1,10 +1,13 @@
 #include "app/output_file.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -150,6 +153,53 @@ TEST_F(ReplaceFileTest, PermissionsFollowTheUmask) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.expected);
   }
+}
+
+TEST_F(ReplaceFileTest, ExistingFileKeepsItsPermissionBits) {
+  const std::string path = dir_.path() + "/kept.sac";
+  for (const mode_t mode : {0600, 0640, 0664, 0604}) {
+    SCOPED_TRACE(mode);
+    dir_.write_file("kept.sac", "old");
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    const mode_t saved = ::umask(022);
+    const bool written = replace_file(path, "new");
+    ::umask(saved);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(read_bytes(path), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
+}
+
+// Runs `body` in a child process without privileges (as "nobody" when this
+// process is root) and gives its result.
+bool unprivileged(const std::function<bool()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    ::_exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2) << "cannot drop privileges";
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(ReplaceFileTest, FileThatMayNotBeWrittenIsLeftAlone) {
+  // Anyone may create files in the directory; only the files' own
+  // permissions decide.
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0777), 0);
+  const std::string read_only = dir_.write_file("read-only.sac", "protected");
+  const std::string writable = dir_.write_file("writable.sac", "open");
+  ASSERT_EQ(::chmod(read_only.c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(writable.c_str(), 0666), 0);
+
+  EXPECT_FALSE(unprivileged([&] { return replace_file(read_only, "overwritten"); }));
+  EXPECT_EQ(read_bytes(read_only), "protected");
+  EXPECT_TRUE(unprivileged([&] { return replace_file(writable, "replaced"); }));
+  EXPECT_EQ(read_bytes(writable), "replaced");
+  EXPECT_EQ(entries(dir_.path()), (std::vector<std::string>{"read-only.sac", "writable.sac"}));
 }
 
 TEST_F(ReplaceFileTest, FailureLeavesNoTraceAndNoNewDirectory) {

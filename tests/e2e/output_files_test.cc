@@ -361,10 +361,17 @@ TEST_P(OutputFilesTest, SecondRunReplacesTheFirstFile) {
   const std::string file = out_file("ABC_BHZ_XX_00_20110101.sac");
   ASSERT_EQ(run_connected({"SELECT=ABC:BHZ:XX:00", "TYPE_OUT=2"}).exit_status, 0);
   ASSERT_NE(read_bytes(file), kSacBhz2011);
-  // A longer file than the new one, to see that nothing of it survives.
+  // A longer file than the new one, to see that nothing of it survives; it
+  // was kept private, and so stays the new one.
   dir().write_file("out/ABC_BHZ_XX_00_20110101.sac", std::string(5000, 'x'));
-  ASSERT_EQ(run_connected({"SELECT=ABC:BHZ:XX:00"}).exit_status, 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  ProcessOptions options;
+  options.before_exec = [] { ::umask(022); };
+  ASSERT_EQ(run_connected({"SELECT=ABC:BHZ:XX:00"}, options).exit_status, 0);
   EXPECT_EQ(read_bytes(file), kSacBhz2011);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_P(OutputFilesTest, CreatedFileIsReadWriteAsTheUmaskAllows) {
