@@ -150,6 +150,28 @@ TEST_P(DatabaseBackendsTest, LowerCaseTableOnMariaDbFailsTheQuery) {
   EXPECT_EQ(r.exit_status, kTableCheckFailed);
 }
 
+// The ids are read as 16-bit numbers. From a wider column, a value beyond
+// that range passes without an error on SQLite and PostgreSQL, while the
+// MariaDB driver fails the fetch: hence SMALLINT in every schema.
+TEST_P(DatabaseBackendsTest, IdOutsideSixteenBitsFailsOnlyOnMariaDb) {
+  database().execute(
+      "CREATE TABLE CALIBRATION (NETWORK VARCHAR(8), LOCATION VARCHAR(8), STA VARCHAR(8), "
+      "CHAN VARCHAR(8), STARTDATE TIMESTAMP, ENDDATE TIMESTAMP, SENS DOUBLE PRECISION, "
+      "ID_SENS INTEGER, FREQ DOUBLE PRECISION, ID_FREQ INTEGER, SAC TEXT, FAP TEXT, "
+      "LDDATE TIMESTAMP)");
+  database().execute(
+      "INSERT INTO CALIBRATION VALUES ('NN', 'LL', 'S', 'CHZ', '2000-01-01 00:00:00', NULL, "
+      "1, 70000, 1, 1, 'ZEROS 0|', NULL, NULL)");
+  const ProcessResult r = run_connected({"SELECT=S:CHZ:NN:LL", "-SAC"});
+  if (GetParam() == Backend::MariaDB) {
+    EXPECT_NE(r.out.find("load_from_db(): "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("out of range"), std::string::npos) << r.out;
+    EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  } else {
+    EXPECT_EQ(r.exit_status, 0) << r.out;
+  }
+}
+
 // The catalog functions of psqlODBC look only in the current schema. A
 // schema named after the login role comes first in the default search path,
 // so creating one hides a table that lives in public.
