@@ -39,7 +39,8 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 # package stage, and the locale sources from which a test builds Cyrillic
 # console locales for the usage screen.
 TEST_PACKAGES=(odbc-postgresql postgresql-15 postgresql gnuplot-nox mariadb-server odbc-mariadb
-  dpkg-dev groff-base locales)
+  dpkg-dev groff-base locales
+  clang-tidy-14 cppcheck clang-14 libclang-rt-14-dev)
 
 # Configures and builds into $1 with extra CMake arguments after it.
 build_tree() {
