@@ -3,7 +3,8 @@
 //
 //   runner COMMAND [ARGS...]
 //
-// prints "<wall seconds> <peak RSS in KiB> <exit status>" on standard output.
+// prints "<wall seconds> <peak RSS in KiB> <exit status> <CPU seconds>" on
+// standard output, the CPU time being user plus system time of the child.
 // The child's standard output and error go to /dev/null. The wall time runs
 // from just before fork to the return of wait4, so it covers exec, dynamic
 // loading and process teardown. The peak RSS is ru_maxrss of that one child,
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
   const double wall = static_cast<double>(after.tv_sec - before.tv_sec) +
                       static_cast<double>(after.tv_nsec - before.tv_nsec) * 1e-9;
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  std::printf("%.6f %ld %d\n", wall, usage.ru_maxrss, code);
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  std::printf("%.6f %ld %d %.6f\n", wall, usage.ru_maxrss, code, cpu);
   return 0;
 }
