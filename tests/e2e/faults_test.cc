@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "db/odbc_handle.h"
@@ -79,6 +80,7 @@ std::string text_expression(Backend backend, const std::string& bytes) {
     hex += kHex[static_cast<unsigned char>(c) & 0xF];
   }
   if (backend == Backend::SQLite) return "CAST(X'" + hex + "' AS TEXT)";
+  if (backend == Backend::MariaDB) return "CONVERT(X'" + hex + "' USING utf8mb4)";
   return "convert_from('\\x" + hex + "'::bytea, 'UTF8')";
 }
 
@@ -138,7 +140,28 @@ class OpenConnection {
 
 class FaultsTest : public E2eTest {
  protected:
-  bool on_postgresql() const { return GetParam() == Backend::PostgreSQL; }
+  Backend backend() const { return GetParam(); }
+  bool on_server() const { return backend() != Backend::SQLite; }
+
+  // An odbc.ini section for the scratch database's server at `port`, with
+  // database `database_name`.
+  std::string server_section(const std::string& dsn, const std::string& port,
+                             const std::string& database_name) {
+    if (backend() == Backend::MariaDB) {
+      return "[" + dsn + "]\nDriver = MariaDB Unicode\nServer = " + database().host() +
+             "\nPort = " + port + "\nDatabase = " + database_name + "\n";
+    }
+    return "[" + dsn + "]\nDriver = PostgreSQL Unicode\nServername = " + database().host() +
+           "\nPort = " + port + "\nDatabase = " + database_name + "\nCommLog = 0\nDebug = 0\n";
+  }
+
+  // How the driver begins its connection failure texts. The MariaDB
+  // driver's own version follows its tag and is left open.
+  std::string connection_error_start() {
+    if (backend() == Backend::MariaDB) return "Connection ERROR: [unixODBC][ma-";
+    return "Connection ERROR: [unixODBC]connection to server at \"" + database().host() +
+           "\", port ";
+  }
 
   // Runs with a DSN of its own, written into a separate odbc.ini.
   ProcessResult run_with_dsn(const std::string& dsn, const std::string& section,
@@ -148,6 +171,20 @@ class FaultsTest : public E2eTest {
     std::vector<std::string> all = {"ODBC=" + dsn, "OUT_DIR=" + out_dir()};
     all.insert(all.end(), arguments.begin(), arguments.end());
     return run(all, options);
+  }
+
+  // A connection failure: the driver's text after "Connection ERROR: ",
+  // beginning as connection_error_start() and holding `phrase`, then a
+  // blank line; result -2 and no file.
+  void expect_connection_failure(const ProcessResult& r, const std::string& dsn,
+                                 const std::string& phrase) {
+    const std::string start = "Connecting to database: " + dsn + "\n" + connection_error_start();
+    EXPECT_TRUE(starts_with(r.out, start)) << r.out;
+    EXPECT_NE(r.out.find(phrase), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n") << r.out;
+    EXPECT_EQ(r.exit_status, kConnectFailed) << r.out;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
   }
 
   // What a run prints up to a successful load of ABC:BHZ:XX:00.
@@ -162,32 +199,22 @@ class FaultsTest : public E2eTest {
 // Connection faults: result -2 with the driver's own text, and no file.
 
 TEST_P(FaultsTest, ServerDownIsAConnectionFailure) {
-  if (!on_postgresql()) GTEST_SKIP() << "needs a database server";
-  const int port = unused_port();
-  const std::string section = "[kalvynex_down]\nDriver = PostgreSQL Unicode\n"
-                              "Servername = 127.0.0.1\nPort = " + std::to_string(port) +
-                              "\nDatabase = " + database().database_name() +
-                              "\nCommLog = 0\nDebug = 0\n";
-  const ProcessResult r =
-      run_with_dsn("kalvynex_down", section,
-                   {"SELECT=ABC:BHZ:XX:00", "USER=" + database().user(),
-                    "PASSWORD=" + database().password()});
-  EXPECT_EQ(r.exit_status, kConnectFailed) << r.out;
-  const std::string expected_start =
-      "Connecting to database: kalvynex_down\n"
-      "Connection ERROR: [unixODBC]connection to server at \"127.0.0.1\", port " +
-      std::to_string(port) + " failed: Connection refused\n";
-  EXPECT_TRUE(starts_with(r.out, expected_start)) << r.out;
-  EXPECT_NE(r.out.find("Is the server running on that host and accepting TCP/IP connections?"),
-            std::string::npos)
-      << r.out;
-  EXPECT_EQ(r.out.substr(r.out.size() - 3), "\n\n\n") << "driver text, then a blank line";
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+  if (!on_server()) GTEST_SKIP() << "needs a database server";
+  const std::string port = std::to_string(unused_port());
+  const ProcessResult r = run_with_dsn(
+      "kalvynex_down", server_section("kalvynex_down", port, database().database_name()),
+      {"SELECT=ABC:BHZ:XX:00", "USER=" + database().user(), "PASSWORD=" + database().password()});
+  if (backend() == Backend::MariaDB) {
+    expect_connection_failure(r, "kalvynex_down", "]Can't connect to server on '127.0.0.1' (");
+    return;
+  }
+  expect_connection_failure(r, "kalvynex_down",
+                            port + " failed: Connection refused\n\tIs the server running on that "
+                                   "host and accepting TCP/IP connections?\n\n\n");
 }
 
 TEST_P(FaultsTest, SqliteDatabaseThatCannotBeOpenedIsAConnectionFailure) {
-  if (on_postgresql()) GTEST_SKIP() << "SQLite file case";
+  if (backend() != Backend::SQLite) GTEST_SKIP() << "SQLite file case";
   const std::string section = "[kalvynex_nodir]\nDriver = SQLite3\nDatabase = " + dir().path() +
                               "/no-such-dir/calibration.sqlite\n";
   const ProcessResult r = run_with_dsn("kalvynex_nodir", section, {"SELECT=ABC:BHZ:XX:00"});
@@ -198,46 +225,34 @@ TEST_P(FaultsTest, SqliteDatabaseThatCannotBeOpenedIsAConnectionFailure) {
 }
 
 TEST_P(FaultsTest, RefusedLoginIsAConnectionFailure) {
-  if (!on_postgresql()) GTEST_SKIP() << "SQLite has no login";
+  if (!on_server()) GTEST_SKIP() << "SQLite has no login";
   database().create_calibration_table();
-  const std::string server_start = "Connection ERROR: [unixODBC]connection to server at \"" +
-                                   database().host() + "\", port " + database().port() +
-                                   " failed: FATAL:  ";
-  struct Case {
-    std::string user, password, reason;
-  };
-  const Case cases[] = {
-      {database().user(), "wrong-password",
-       "password authentication failed for user \"" + database().user() + "\""},
-      {"kvx_no_such_role", database().password(),
-       "password authentication failed for user \"kvx_no_such_role\""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.user + "/" + c.password);
+  for (const auto& [user, password] :
+       {std::pair<std::string, std::string>{database().user(), "wrong-password"},
+        {"kvx_no_such_role", database().password()}}) {
+    SCOPED_TRACE(user + "/" + password);
     const ProcessResult r = run({"SELECT=ABC:BHZ:XX:00", std::string("ODBC=") + kDsn,
-                                 "USER=" + c.user, "PASSWORD=" + c.password,
-                                 "OUT_DIR=" + out_dir()});
-    EXPECT_EQ(r.out, "Connecting to database: kalvynex_test\n" + server_start + c.reason +
-                         "\n\n\n");
-    EXPECT_EQ(r.exit_status, kConnectFailed);
-    EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+                                 "USER=" + user, "PASSWORD=" + password, "OUT_DIR=" + out_dir()});
+    expect_connection_failure(
+        r, kDsn,
+        backend() == Backend::MariaDB
+            ? "]Access denied for user '" + user + "'@'localhost'"
+            : database().port() + " failed: FATAL:  password authentication failed for user \"" +
+                  user + "\"\n\n\n");
   }
 }
 
 TEST_P(FaultsTest, UnknownDatabaseIsAConnectionFailure) {
-  if (!on_postgresql()) GTEST_SKIP() << "SQLite creates a missing file";
-  const std::string section = "[kalvynex_nodb]\nDriver = PostgreSQL Unicode\nServername = " +
-                              database().host() + "\nPort = " + database().port() +
-                              "\nDatabase = kvx_no_such_database\nCommLog = 0\nDebug = 0\n";
-  const ProcessResult r =
-      run_with_dsn("kalvynex_nodb", section,
-                   {"SELECT=ABC:BHZ:XX:00", "USER=" + database().user(),
-                    "PASSWORD=" + database().password()});
-  EXPECT_EQ(r.out, "Connecting to database: kalvynex_nodb\n"
-                   "Connection ERROR: [unixODBC]connection to server at \"" +
-                       database().host() + "\", port " + database().port() +
-                       " failed: FATAL:  database \"kvx_no_such_database\" does not exist\n\n\n");
-  EXPECT_EQ(r.exit_status, kConnectFailed);
+  if (!on_server()) GTEST_SKIP() << "SQLite creates a missing file";
+  const ProcessResult r = run_with_dsn(
+      "kalvynex_nodb", server_section("kalvynex_nodb", database().port(), "kvx_no_such_database"),
+      {"SELECT=ABC:BHZ:XX:00", "USER=" + database().user(), "PASSWORD=" + database().password()});
+  expect_connection_failure(
+      r, "kalvynex_nodb",
+      backend() == Backend::MariaDB
+          ? "]Unknown database 'kvx_no_such_database'\n\n"
+          : database().port() + " failed: FATAL:  database \"kvx_no_such_database\" does not "
+                                "exist\n\n\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -246,7 +261,7 @@ TEST_P(FaultsTest, UnknownDatabaseIsAConnectionFailure) {
 // The catalog still lists the table, so the check passes; the select is
 // refused.
 TEST_P(FaultsTest, SelectRefusedByTheServerIsAFailureWithItsText) {
-  if (!on_postgresql()) GTEST_SKIP() << "SQLite has no privileges";
+  if (backend() != Backend::PostgreSQL) GTEST_SKIP() << "needs an owner who may revoke";
   database().create_calibration_table();
   database().execute("REVOKE ALL ON CALIBRATION FROM " + database().user());
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
@@ -258,28 +273,38 @@ TEST_P(FaultsTest, SelectRefusedByTheServerIsAFailureWithItsText) {
   EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
 }
 
-// The server ends the session while the select waits for a lock: the run
-// must fail, never report "not found" or write a file.
+// The server ends the session while the select waits for a lock that
+// another session holds: the run must fail, never report "not found" or
+// write a file.
 TEST_P(FaultsTest, ConnectionLostDuringTheLoadIsAFailure) {
-  if (!on_postgresql()) GTEST_SKIP() << "needs a database server";
+  if (!on_server()) GTEST_SKIP() << "needs a database server";
+  const bool maria = backend() == Backend::MariaDB;
   database().create_calibration_table();
   OpenConnection holder(database().connection_string(), /*autocommit=*/false);
-  holder.query("LOCK TABLE CALIBRATION IN ACCESS EXCLUSIVE MODE");
+  holder.query(maria ? "LOCK TABLES CALIBRATION WRITE"
+                     : "LOCK TABLE CALIBRATION IN ACCESS EXCLUSIVE MODE");
 
   std::future<ProcessResult> run_result =
       std::async(std::launch::async, [this] { return run_connected({"SELECT=ABC:BHZ:XX:00"}); });
 
   OpenConnection watcher(database().connection_string());
-  const std::string waiting = "SELECT pid FROM pg_stat_activity WHERE datname = '" +
-                              database().database_name() + "' AND wait_event_type = 'Lock'";
-  std::string pid;
+  const std::string waiting =
+      maria ? "SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" +
+                  database().database_name() + "' AND STATE LIKE 'Waiting for table%'"
+            : "SELECT pid FROM pg_stat_activity WHERE datname = '" + database().database_name() +
+                  "' AND wait_event_type = 'Lock'";
+  std::string session;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (pid.empty() && std::chrono::steady_clock::now() < deadline &&
+  while (session.empty() && std::chrono::steady_clock::now() < deadline &&
          run_result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-    pid = watcher.query(waiting);
+    session = watcher.query(waiting);
   }
-  ASSERT_FALSE(pid.empty()) << "the run never waited for the lock";
-  EXPECT_EQ(watcher.query("SELECT pg_terminate_backend(" + pid + ")"), "1");
+  ASSERT_FALSE(session.empty()) << "the run never waited for the lock";
+  if (maria) {
+    watcher.query("KILL CONNECTION " + session);
+  } else {
+    EXPECT_EQ(watcher.query("SELECT pg_terminate_backend(" + session + ")"), "1");
+  }
 
   const ProcessResult r = run_result.get();
   const std::string expected_start =
@@ -292,7 +317,7 @@ TEST_P(FaultsTest, ConnectionLostDuringTheLoadIsAFailure) {
 }
 
 TEST_P(FaultsTest, CorruptSqliteFileIsATableFailure) {
-  if (on_postgresql()) GTEST_SKIP() << "SQLite file case";
+  if (backend() != Backend::SQLite) GTEST_SKIP() << "SQLite file case";
   std::string garbage(8192, '\0');
   for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 131 + 7);
   dir().write_file("calibration.sqlite", garbage);
@@ -600,7 +625,7 @@ TEST_P(HostileCodesTest, CodesAreMatchedExactlyAsText) {
 // SQLite compares bytes: a code stored with bytes that are no valid UTF-8
 // is found by exactly those bytes.
 TEST_P(HostileCodesTest, RawByteCodesAreFoundByTheirBytes) {
-  if (on_postgresql()) GTEST_SKIP() << "a UTF8 database cannot store such codes";
+  if (backend() != Backend::SQLite) GTEST_SKIP() << "a UTF-8 database cannot store such codes";
   database().create_calibration_table();
   insert_marked_channel(database(), "\xff", "byte ff");
   insert_marked_channel(database(), "\xe9t\xe9", "latin-1");
