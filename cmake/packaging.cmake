@@ -10,6 +10,8 @@
 include(GNUInstallDirs)
 
 install(TARGETS kalvynex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Draws a written .fap file with gnuplot.
+install(PROGRAMS tools/kalvynex-plot DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The manual page, gzip-compressed without a name or time stamp in the
 # header so that two builds of the same source give the same bytes.
@@ -82,6 +84,6 @@ endif()
 # A driver for the database that holds CALIBRATION.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc | odbc-postgresql | odbc-mariadb")
 # isql and odbcinst, to set up and try a data source.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "unixodbc")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "unixodbc, gnuplot-nox")
 
 include(CPack)

@@ -57,7 +57,7 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 outside=$(grep -Ev '^\./(usr/.*)?$' <<<"$contents" || true)
 [ -z "$outside" ] || fail "files outside /usr:
 $outside"
-expected=(./usr/bin/kalvynex ./usr/share/man/man1/kalvynex.1.gz
+expected=(./usr/bin/kalvynex ./usr/bin/kalvynex-plot ./usr/share/man/man1/kalvynex.1.gz
   ./usr/share/kalvynex/kalvynex.ini ./usr/share/kalvynex/qev.ini
   ./usr/share/kalvynex/odbc.ini.sample)
 for schema in "$KALVYNEX_ROOT"/data/schema-*.sql; do
