@@ -72,8 +72,9 @@ int create_temporary(const std::string& path, std::string* temporary) {
   const std::size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string prefix = dir + "." + base;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temporary = dir + "." + base + string_printf(".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
+    *temporary = prefix + string_printf(".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
     const int fd = ::open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST && errno != EINTR) return -1;
