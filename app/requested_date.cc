@@ -7,6 +7,10 @@ namespace kalvynex {
 
 Timestamp parse_requested_date(const std::string& date_text) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  // Every number has a field width of at most 4 characters, so no
+  // conversion can leave the range of int; the fields not reached stay 0,
+  // which is how a partial date is read.
+  // NOLINTNEXTLINE(cert-err34-c)
   std::sscanf(date_text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour,
               &minute, &second);
 

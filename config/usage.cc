@@ -76,7 +76,10 @@ std::string convert_with_iconv(const std::string& utf8, const std::string& targe
   *ok = false;
   const std::string to = target + "//TRANSLIT";
   iconv_t cd = iconv_open(to.c_str(), "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
+  // iconv_open reports failure as (iconv_t)-1; the cast names that value.
+  if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+    return std::string();
+  }
 
   std::string input = utf8;  // iconv wants a non-const input pointer
   char* in = input.empty() ? nullptr : &input[0];

@@ -69,6 +69,11 @@ ConvertedTriplets convert_fap_triplets(const std::string& normalized,
       double phase = 0.0;
       // Each pair of numbers is separated by exactly one character of any
       // kind; whatever could not be read keeps its initial value.
+      // The C library converts as strtod does: a number beyond the range of
+      // double reads as +-inf, which the positivity test and the formatter
+      // take as they are. Conversion errors need no report: an unread value
+      // keeps its initial value and drops the line.
+      // NOLINTNEXTLINE(cert-err34-c)
       std::sscanf(line.c_str(), "%lg%*c%lg%*c%lg", &frequency, &amplitude, &phase);
       if (frequency > 0.0 && amplitude > 0.0) {
         result.text += format_triplet(frequency, convert_amplitude(frequency, amplitude, type), phase);
