@@ -139,7 +139,10 @@ TEST_F(CommandLineTest, UsageScreenInTheCharsetOfTheLocale) {
     const char* locale;
     const char* charmap;
   };
-  const Case cases[] = {{"ru_RU.KOI8-R", "KOI8-R"}, {"ru_RU.CP1251", "CP1251"}};
+  const Case cases[] = {{"ru_RU.KOI8-R", "KOI8-R"},
+                       {"ru_RU.CP1251", "CP1251"},
+                       {"ru_RU.IBM866", "IBM866"},
+                       {"ru_RU.ISO-8859-5", "ISO-8859-5"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.locale);
     const ProcessResult built = run_process(
