@@ -172,14 +172,17 @@ ODBCINI="$WORK/etc/kalvynex/socket.ini" \
 logs_before=$(ls /tmp | grep '^psqlodbc_isql_' || true)
 echo "select count(*) from CALIBRATION" | isql -b kalvynex_postgresql kalvynex change-me >/dev/null \
   || fail "isql could not use kalvynex_postgresql"
+new_logs=0
 for log in $(ls /tmp | grep '^psqlodbc_isql_' || true); do
   printf '%s\n' "$logs_before" | grep -qxF "$log" && continue
+  new_logs=$((new_logs + 1))
   if grep -q 'change-me' "/tmp/$log"; then
     rm -f "/tmp/$log"
     fail "the psqlODBC log holds the password"
   fi
   rm -f "/tmp/$log"
 done
+[ "$new_logs" -gt 0 ] || fail "isql left no psqlODBC log file (the guide says it does)"
 
 # ---- the MariaDB recipe on a server with lower_case_table_names=1 ----
 echo "MariaDB with lower_case_table_names=1"
