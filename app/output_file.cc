@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <new>
 
 #include "response/fap_header.h"
 #include "response/fap_text.h"
@@ -135,9 +134,11 @@ bool replace_file(const std::string& path, const std::string& contents) {
 bool write_output_file(const std::string& path, OutputKind kind,
                        const CalibrationRecord& record, const std::string& output_type) {
   if (path.size() > kMaxFileNameLength) return false;
+  // Whatever goes wrong while the text is built or written (memory running
+  // out, a text growing past what a string holds) is a failed write.
   try {
     return replace_file(path, to_crlf(build_output_text(kind, record, output_type)));
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return false;
   }
 }
