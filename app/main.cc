@@ -9,11 +9,9 @@ int main(int argc, char** argv) {
   const ArgumentList args(argv, argv + argc);
   ProgramSettings settings("kalvynex.ini",
                            SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
-  // The connection stays open until the process ends, and the process end
-  // closes it: disconnecting explicitly gains nothing for a single run, and
-  // with Debian's default psqlODBC driver entry it leaves a communication log
-  // file in /tmp behind every run.
-  static CalibrationDb& db = *new CalibrationDb;
+  // Owns the connection: it is closed properly when the run is over, so the
+  // server sees a client that said goodbye rather than one that vanished.
+  CalibrationDb db;
   const ExitCode result = run(args, settings, db, stdout);
   std::fflush(stdout);
   return static_cast<int>(result);

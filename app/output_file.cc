@@ -123,8 +123,13 @@ bool replace_file(const std::string& path, const std::string& contents) {
   const int fd = create_temporary(path, &temporary);
   if (fd < 0) return false;
   bool written = true;
-  if (replaces) written = ::fchmod(fd, existing.st_mode & 07777) == 0;
+  // Only the read, write and execute bits: a file made here never becomes
+  // set-user-id or set-group-id by inheritance.
+  if (replaces) written = ::fchmod(fd, existing.st_mode & 0777) == 0;
   written = written && write_all(fd, contents);
+  // On disk before the rename, so that a crash never leaves an empty file
+  // under the name.
+  written = written && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (written && closed && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
   ::unlink(temporary.c_str());

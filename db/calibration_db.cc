@@ -57,31 +57,42 @@ Timestamp null_date() {
   return result;
 }
 
-// Reads a text column of the current row with SQLGetData, at most
-// kMaxResponseTextLength bytes; the rest of a longer text is not fetched.
-// A NULL gives the empty text. The text ends at its first NUL byte, if any.
+// Reads a text column of the current row with SQLGetData, piece by piece,
+// whole whatever its length. A NULL gives the empty text. The text ends at its
+// first NUL byte, if any.
 bool read_text_column(SQLHSTMT statement, SQLUSMALLINT column, std::string* out) {
+  constexpr SQLLEN kChunk = 65536;
   out->clear();
-  std::vector<char> chunk(kMaxResponseTextLength + 1);
-  while (out->size() < kMaxResponseTextLength) {
-    const SQLLEN request = static_cast<SQLLEN>(kMaxResponseTextLength - out->size() + 1);
+  std::vector<char> chunk(kChunk);
+  for (bool first = true;; first = false) {
     SQLLEN indicator = 0;
     const SQLRETURN rc =
-        SQLGetData(statement, column, SQL_C_CHAR, chunk.data(), request, &indicator);
+        SQLGetData(statement, column, SQL_C_CHAR, chunk.data(), kChunk, &indicator);
     if (rc == SQL_NO_DATA) break;
     if (!odbc_succeeded(rc)) return false;
     if (indicator == SQL_NULL_DATA) break;
-    // Trust the indicator, not a terminating NUL: some drivers fill the
-    // whole buffer without one.
-    const SQLLEN received = (indicator == SQL_NO_TOTAL || indicator >= request)
-                                ? request - 1
-                                : indicator;
+    // The first piece's indicator is the whole length where the driver knows it.
+    if (first && indicator > kChunk) out->reserve(static_cast<std::size_t>(indicator));
+    // Trust the indicator, not a terminating NUL: a piece that filled the
+    // buffer holds kChunk - 1 bytes and its NUL.
+    const SQLLEN received =
+        (indicator == SQL_NO_TOTAL || indicator >= kChunk) ? kChunk - 1 : indicator;
     out->append(chunk.data(), static_cast<std::size_t>(received));
-    if (rc == SQL_SUCCESS) break;  // that was the last piece
+    if (rc == SQL_SUCCESS || received == 0) break;  // the last piece
   }
-  if (out->size() > kMaxResponseTextLength) out->resize(kMaxResponseTextLength);
   const std::size_t nul = out->find('\0');
   if (nul != std::string::npos) out->resize(nul);
+  return true;
+}
+
+// Reads a timestamp column of the current row; a NULL gives year -1.
+bool read_timestamp_column(SQLHSTMT statement, SQLUSMALLINT column, Timestamp* out) {
+  SQL_TIMESTAMP_STRUCT value{};
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement, column, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator);
+  if (!odbc_succeeded(rc)) return false;
+  *out = indicator == SQL_NULL_DATA ? null_date() : to_timestamp(value);
   return true;
 }
 
@@ -183,8 +194,13 @@ bool CalibrationDb::check_table() {
     last_error_ = kTablePrefix + diagnostic_text(statement);
     return false;
   }
-  if (SQLFetch(statement.get()) == SQL_NO_DATA) {
+  rc = SQLFetch(statement.get());
+  if (rc == SQL_NO_DATA) {
     last_error_ = std::string(kColumnsPrefix) + "NOT FOUND";
+    return false;
+  }
+  if (!odbc_succeeded(rc)) {
+    last_error_ = kColumnsPrefix + diagnostic_text(statement);
     return false;
   }
   SQLCloseCursor(statement.get());
@@ -289,25 +305,25 @@ bool CalibrationDb::load_first_match(const ChannelKey& key, bool descending,
     return false;
   }
 
-  // Dates and numbers are bound; the two long texts are read only for the
-  // chosen row.
-  SQL_TIMESTAMP_STRUCT start{}, end{}, loaded{};
+  // The columns that decide the choice are bound; the two texts and the load
+  // date are read with SQLGetData only for the chosen row, after the bound
+  // columns, in column order, as every driver allows.
+  SQL_TIMESTAMP_STRUCT start{}, end{};
   double sens = 0.0, freq = 0.0;
   SQLSMALLINT id_sens = 0, id_freq = 0;
   SQLLEN start_ind = 0, end_ind = 0, sens_ind = 0, id_sens_ind = 0, freq_ind = 0,
-         id_freq_ind = 0, loaded_ind = 0;
+         id_freq_ind = 0;
   SQLBindCol(stmt, 1, SQL_C_TYPE_TIMESTAMP, &start, sizeof start, &start_ind);
   SQLBindCol(stmt, 2, SQL_C_TYPE_TIMESTAMP, &end, sizeof end, &end_ind);
   SQLBindCol(stmt, 3, SQL_C_DOUBLE, &sens, 0, &sens_ind);
   SQLBindCol(stmt, 4, SQL_C_SSHORT, &id_sens, 0, &id_sens_ind);
   SQLBindCol(stmt, 5, SQL_C_DOUBLE, &freq, 0, &freq_ind);
   SQLBindCol(stmt, 6, SQL_C_SSHORT, &id_freq, 0, &id_freq_ind);
-  SQLBindCol(stmt, 9, SQL_C_TYPE_TIMESTAMP, &loaded, sizeof loaded, &loaded_ind);
 
   for (;;) {
     // A NULL leaves a bound buffer as it was; start every row from zero so
     // that no value of the previous row shows through.
-    start = end = loaded = SQL_TIMESTAMP_STRUCT{};
+    start = end = SQL_TIMESTAMP_STRUCT{};
     sens = freq = 0.0;
     id_sens = id_freq = 0;
 
@@ -333,8 +349,8 @@ bool CalibrationDb::load_first_match(const ChannelKey& key, bool descending,
     record.id_sens = id_sens;
     record.freq = freq_ind == SQL_NULL_DATA ? -1.0 : freq;
     record.id_freq = id_freq;
-    record.lddate = loaded_ind == SQL_NULL_DATA ? null_date() : to_timestamp(loaded);
-    if (!read_text_column(stmt, 7, &record.sac) || !read_text_column(stmt, 8, &record.fap)) {
+    if (!read_text_column(stmt, 7, &record.sac) || !read_text_column(stmt, 8, &record.fap) ||
+        !read_timestamp_column(stmt, 9, &record.lddate)) {
       last_error_ = kLoadPrefix + diagnostic_text(statement);
       return false;
     }

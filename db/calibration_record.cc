@@ -9,6 +9,8 @@ namespace {
 constexpr int kDaysBeforeMonth[13] = {0,   0,   31,  59,  90,  120, 151,
                                       181, 212, 243, 273, 304, 334};
 
+int floor_div(int a, int b) { return a / b - (a % b != 0 && a < 0); }
+
 }  // namespace
 
 bool is_leap_year(int year) {
@@ -22,9 +24,11 @@ double timestamp_seconds(int year, int month, int day, int hour, int minute,
   if (month < 0) month = 0;
   if (month > 12) month = 12;
   const int years = year - 1970;
-  // Leap days between 1970 and the start of `year`; the divisions truncate
-  // toward zero on purpose, as the day count has always been made.
-  const int leap_days = (year - 1969) / 4 - (year - 1901) / 100 + (year - 1601) / 400;
+  // Leap days between 1970 and the start of `year`. The divisions round
+  // down: rounding toward zero would miscount the years before 1969 and put
+  // the last day of 1968 after the first day of 1969.
+  const int leap_days =
+      floor_div(year - 1969, 4) - floor_div(year - 1901, 100) + floor_div(year - 1601, 400);
   int day_of_year = kDaysBeforeMonth[month] + day;
   if (is_leap_year(year) && month > 2) ++day_of_year;
   const double days = 365.0 * years + leap_days + day_of_year - 1;

@@ -10,9 +10,6 @@
 
 namespace kalvynex {
 
-// The SAC and FAP texts of a record are cut silently to this many bytes.
-constexpr std::size_t kMaxResponseTextLength = 131071;
-
 struct CalibrationRecord {
   // The codes of the request (not read from the row).
   std::string network;
@@ -26,8 +23,8 @@ struct CalibrationRecord {
   int16_t id_sens = 0;  // NULL: 0
   double freq = 0.0;    // NULL: -1.0
   int16_t id_freq = 0;  // NULL: 0
-  std::string sac;      // pole-zero text; NULL: empty
-  std::string fap;      // frequency/amplitude/phase text; NULL: empty
+  std::string sac;      // pole-zero text, whole; NULL: empty
+  std::string fap;      // frequency/amplitude/phase text, whole; NULL: empty
   Timestamp lddate;     // NULL: year -1, other fields zero
 
   // A record that holds no channel means that nothing was chosen.

@@ -40,6 +40,18 @@ TEST(TimestampSecondsTest, OrdersTimesLikeTheCalendar) {
   EXPECT_EQ(timestamp_seconds(later) - timestamp_seconds(earlier), 1.0);
 }
 
+TEST(TimestampSecondsTest, YearsBeforeTheEpochKeepTheirOrder) {
+  // Each new year begins one second after the old one ends, before 1970 too.
+  for (int year = 1890; year <= 1975; ++year) {
+    SCOPED_TRACE(year);
+    EXPECT_EQ(timestamp_seconds(year + 1, 1, 1, 0, 0, 0) -
+                  timestamp_seconds(year, 12, 31, 23, 59, 59),
+              1.0);
+  }
+  EXPECT_EQ(timestamp_seconds(1969, 1, 1, 0, 0, 0), -365 * 86400.0);
+  EXPECT_EQ(timestamp_seconds(1968, 1, 1, 0, 0, 0), -731 * 86400.0);
+}
+
 TEST(TimestampSecondsTest, MonthOutOfRangeIsClampedNotReadPastTheTable) {
   EXPECT_EQ(timestamp_seconds(2005, 0, 1, 0, 0, 0), timestamp_seconds(2005, 1, 1, 0, 0, 0));
   EXPECT_EQ(timestamp_seconds(2005, 65535, 1, 0, 0, 0), timestamp_seconds(2005, 12, 1, 0, 0, 0));
