@@ -120,7 +120,7 @@ class ReplaceFileTest : public ::testing::Test {
 
 TEST_F(ReplaceFileTest, CreatesTheFileWithExactlyTheContents) {
   const std::string path = dir_.path() + "/new.sac";
-  const std::string contents = std::string("line 1\r\nline 2\r\n\0tail", 22);
+  const std::string contents = std::string("line 1\r\nline 2\r\n\0tail", 21);
   ASSERT_TRUE(replace_file(path, contents));
   EXPECT_EQ(read_bytes(path), contents);
   EXPECT_EQ(entries(dir_.path()), std::vector<std::string>{"new.sac"});
