@@ -101,12 +101,21 @@ std::string build_output_text(OutputKind kind, const CalibrationRecord& record,
 }
 
 std::string to_crlf(const std::string& text) {
-  std::string result;
-  result.reserve(text.size() + text.size() / 16);
-  for (const char c : text) {
-    if (c == '\n') result += '\r';
-    result += c;
+  std::size_t line_feeds = 0;
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+    ++line_feeds;
   }
+  std::string result;
+  result.reserve(text.size() + line_feeds);
+  // Copies the text line by line, each line as it is and then CR LF in place
+  // of its LF.
+  std::size_t start = 0;
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', start)) {
+    result.append(text, start, at - start);
+    result += "\r\n";
+    start = at + 1;
+  }
+  result.append(text, start, text.size() - start);
   return result;
 }
 

@@ -43,12 +43,27 @@ double convert_amplitude(double frequency, double amplitude, const ResponseType&
   return type.direction == 0 ? s * p / amplitude : s * amplitude / p;
 }
 
-std::string format_triplet(double frequency, double amplitude, double phase) {
-  std::string line = string_printf("%12.7f", frequency);
-  line += "  ";
-  line += format_exponent(amplitude, 10, 7);
-  line += string_printf(" %10.7f\n", phase);
-  return line;
+// Appends one number formatted with `format` to `out`. A buffer on the stack
+// holds every ordinary value; only a longer text (a huge fixed-point value)
+// goes through string_printf. This runs twice per triplet line, so it
+// allocates nothing for the common case.
+void append_number(std::string* out, const char* format, double value) {
+  char buffer[64];
+  const int length = std::snprintf(buffer, sizeof buffer, format, value);
+  if (length <= 0) return;
+  if (static_cast<std::size_t>(length) < sizeof buffer) {
+    out->append(buffer, static_cast<std::size_t>(length));
+  } else {
+    *out += string_printf(format, value);
+  }
+}
+
+// Appends one triplet line to `out`.
+void append_triplet(std::string* out, double frequency, double amplitude, double phase) {
+  append_number(out, "%12.7f", frequency);
+  *out += "  ";
+  *out += format_exponent(amplitude, 10, 7);
+  append_number(out, " %10.7f\n", phase);
 }
 
 }  // namespace
@@ -56,14 +71,15 @@ std::string format_triplet(double frequency, double amplitude, double phase) {
 ConvertedTriplets convert_fap_triplets(const std::string& normalized,
                                        const ResponseType& type) {
   ConvertedTriplets result;
+  // sscanf needs a NUL-terminated line of its own; one buffer serves every line.
+  std::string line;
   std::size_t start = 0;
   while (start < normalized.size()) {
     std::size_t end = normalized.find('\n', start);
     if (end == std::string::npos) end = normalized.size();
     if (end > start) {
-      // sscanf needs a NUL-terminated line of its own. A CR at the end of the
-      // line is left in it; the scan stops before it.
-      const std::string line = normalized.substr(start, end - start);
+      // A CR at the end of the line is left in it; the scan stops before it.
+      line.assign(normalized, start, end - start);
       double frequency = -1.0;
       double amplitude = -1.0;
       double phase = 0.0;
@@ -76,7 +92,8 @@ ConvertedTriplets convert_fap_triplets(const std::string& normalized,
       // NOLINTNEXTLINE(cert-err34-c)
       std::sscanf(line.c_str(), "%lg%*c%lg%*c%lg", &frequency, &amplitude, &phase);
       if (frequency > 0.0 && amplitude > 0.0) {
-        result.text += format_triplet(frequency, convert_amplitude(frequency, amplitude, type), phase);
+        append_triplet(&result.text, frequency, convert_amplitude(frequency, amplitude, type),
+                       phase);
         if (result.line_count < INT_MAX) ++result.line_count;
       }
     }

@@ -107,6 +107,8 @@ TEST(ToCrlfTest, EveryLineFeedGetsACarriageReturnBeforeIt) {
       {"a\r\nb", "a\r\r\nb"},
       {"\r", "\r"},
       {std::string("nul\0byte\n", 9), std::string("nul\0byte\r\n", 10)},
+      {"\nfirst and last\n", "\r\nfirst and last\r\n"},
+      {"ends without\nline feed", "ends without\r\nline feed"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(to_crlf(c.text), c.expected);

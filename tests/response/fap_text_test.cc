@@ -140,6 +140,34 @@ TEST(ConvertFapTripletsTest, ExtremeTypesOverflowToInfWithoutFailing) {
   EXPECT_NE(nan_line.find("nan"), std::string::npos);
 }
 
+// Fixed-point numbers of any length are written whole, around 63 and 64
+// characters too, where a line's pieces stop fitting a small buffer.
+TEST(ConvertFapTripletsTest, WritesLongFixedPointNumbersWhole) {
+  const std::string f63 = "1000000000000000078291540404596243842305360299886116864.0000000";
+  const std::string f64 = "10000000000000000102350670204085511496304388135324745728.0000000";
+  const std::string f65 = "100000000000000009190283508143378238084034459715684532224.0000000";
+  const std::string amplitude = "  5.0000000e-001";
+  EXPECT_EQ(convert("1e54,0.5,0", kQev), f63 + amplitude + "  0.0000000\n");
+  EXPECT_EQ(convert("1e55,0.5,0", kQev), f64 + amplitude + "  0.0000000\n");
+  EXPECT_EQ(convert("1e56,0.5,0", kQev), f65 + amplitude + "  0.0000000\n");
+  // The phase with its leading blank and the line end: 63, 64 and 66 bytes.
+  EXPECT_EQ(convert("1,0.5,-1e52", kQev),
+            "   1.0000000" + amplitude +
+                " -9999999999999999932209486743616279764617084419440640.0000000\n");
+  EXPECT_EQ(convert("1,0.5,-1e53", kQev),
+            "   1.0000000" + amplitude +
+                " -99999999999999999322094867436162797646170844194406400.0000000\n");
+  EXPECT_EQ(convert("1,0.5,-1e54", kQev),
+            "   1.0000000" + amplitude +
+                " -1000000000000000078291540404596243842305360299886116864.0000000\n");
+  // Several long lines in a row keep their order and count.
+  const ConvertedTriplets result = convert_fap_triplets("1e56,0.5,-1e54\n1e55,0.5,0\n", kQev);
+  EXPECT_EQ(result.line_count, 2);
+  EXPECT_EQ(result.text, f65 + amplitude +
+                             " -1000000000000000078291540404596243842305360299886116864.0000000\n" +
+                             f64 + amplitude + "  0.0000000\n");
+}
+
 TEST(ConvertFapTripletsTest, HandlesLongTexts) {
   std::string stored;
   for (int i = 0; i < 20000; ++i) stored += "1.0,0.5,45.0|";
