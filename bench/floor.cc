@@ -5,15 +5,14 @@
 //
 //   floor fetch-all DSN NETWORK LOCATION STA CHAN
 //       every row, all nine columns; the two texts bound to 131072-byte
-//       buffers (a bound text longer than that arrives cut).
+//       buffers, which hold every text of the 2,000-row channel whole.
 //   floor fetch-one DSN NETWORK LOCATION STA CHAN
 //       the first row only, all nine columns, both texts read whole with
 //       SQLGetData.
-//   floor convert DSN NETWORK LOCATION STA CHAN [LIMIT]
-//       fetch-one, then every line of the FAP text scanned with
+//   floor convert DSN NETWORK LOCATION STA CHAN
+//       fetch-one, then every line of the whole FAP text scanned with
 //       "%lg%*c%lg%*c%lg" and written with one snprintf into a buffer that
-//       was allocated beforehand. With LIMIT, only the first LIMIT bytes of
-//       each text are fetched and converted.
+//       was allocated beforehand.
 //
 // Prints one summary line on standard output; exits 0 on success, 2 on any
 // ODBC failure, 1 on a usage error.
@@ -119,18 +118,12 @@ struct RowBuffer {
   }
 };
 
-// Reads a text column of the current row with SQLGetData, at most `limit`
-// bytes (0: no limit).
-std::string read_text(SQLHSTMT stmt, SQLUSMALLINT column, std::size_t limit) {
+// Reads a text column of the current row whole with SQLGetData.
+std::string read_text(SQLHSTMT stmt, SQLUSMALLINT column) {
   std::string out;
   std::vector<char> chunk(static_cast<std::size_t>(kGetDataChunk));
   for (;;) {
-    SQLLEN request = kGetDataChunk;
-    if (limit > 0) {
-      if (out.size() >= limit) break;
-      const std::size_t left = limit - out.size() + 1;
-      if (left < static_cast<std::size_t>(request)) request = static_cast<SQLLEN>(left);
-    }
+    const SQLLEN request = kGetDataChunk;
     SQLLEN ind = 0;
     const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, chunk.data(), request, &ind);
     if (rc == SQL_NO_DATA) break;
@@ -205,8 +198,7 @@ std::size_t convert(const std::string& fap, long* lines_out) {
   return used;
 }
 
-int fetch_one(const std::string& dsn, const std::vector<std::string>& codes, bool do_convert,
-              std::size_t limit) {
+int fetch_one(const std::string& dsn, const std::vector<std::string>& codes, bool do_convert) {
   std::vector<SQLLEN> lengths;
   Connection c = execute(dsn, codes, lengths);
   RowBuffer row;
@@ -217,8 +209,8 @@ int fetch_one(const std::string& dsn, const std::vector<std::string>& codes, boo
     return 2;
   }
   if (!ok(rc)) fail("SQLFetch", SQL_HANDLE_STMT, c.stmt);
-  const std::string sac = read_text(c.stmt, 7, limit);
-  const std::string fap = read_text(c.stmt, 8, limit);
+  const std::string sac = read_text(c.stmt, 7);
+  const std::string fap = read_text(c.stmt, 8);
   finish(c);
   if (!do_convert) {
     std::printf("fetch-one sac=%zu fap=%zu\n", sac.size(), fap.size());
@@ -233,19 +225,17 @@ int fetch_one(const std::string& dsn, const std::vector<std::string>& codes, boo
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 7) {
+  if (argc != 7) {
     std::fprintf(stderr,
-                 "usage: floor fetch-all|fetch-one|convert DSN NETWORK LOCATION STA CHAN [LIMIT]\n");
+                 "usage: floor fetch-all|fetch-one|convert DSN NETWORK LOCATION STA CHAN\n");
     return 1;
   }
   const std::string mode = argv[1];
   const std::string dsn = argv[2];
   const std::vector<std::string> codes = {argv[3], argv[4], argv[5], argv[6]};
-  std::size_t limit = 0;
-  if (argc > 7) limit = std::strtoul(argv[7], nullptr, 10);
   if (mode == "fetch-all") return fetch_all(dsn, codes);
-  if (mode == "fetch-one") return fetch_one(dsn, codes, false, limit);
-  if (mode == "convert") return fetch_one(dsn, codes, true, limit);
+  if (mode == "fetch-one") return fetch_one(dsn, codes, false);
+  if (mode == "convert") return fetch_one(dsn, codes, true);
   std::fprintf(stderr, "floor: unknown mode %s\n", mode.c_str());
   return 1;
 }
