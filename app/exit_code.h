@@ -7,15 +7,17 @@ namespace kalvynex {
 
 enum class ExitCode : int {
   Success = 0,
-  BadSelect = -1,         // SELECT= missing, incomplete or with a code too long
-  ConnectFailed = -2,     // the data source refused the connection
-  TableCheckFailed = -3,  // CALIBRATION or a column missing, or the query failed
-  QueryFailed = -4,       // listed on the usage screen; no run returns it
-  SaveFailed = -5,        // the output file could not be written
-  NotFound = 1,           // no calibration of the channel (at the date)
-  NoSacData = 2,          // -SAC asked, the SAC text is empty
-  NoFapData = 3,          // -FAP asked, the FAP text is empty
-  NoResponseData = 4,     // neither text stored
+  BadSelect = -1,          // SELECT= missing, incomplete or with a code too long
+  ConnectFailed = -2,      // the data source refused the connection
+  TableOrLoadFailed = -3,  // CALIBRATION or a column missing, or the channel's load failed
+  UnexpectedFailure = -4,  // a failure outside every stage (say, memory running out
+                           // while the arguments are read); the usage screen's
+                           // "failed query", which no stage returns
+  SaveFailed = -5,         // the output file could not be written
+  NotFound = 1,            // no calibration of the channel (at the date)
+  NoSacData = 2,           // -SAC asked, the SAC text is empty
+  NoFapData = 3,           // -FAP asked, the FAP text is empty
+  NoResponseData = 4,      // neither text stored
 };
 
 }  // namespace kalvynex

@@ -1,18 +1,34 @@
 // kalvynex: exports the response of one seismic channel from the calibration
 // database into a ".sac" or ".fap" file. See README.md for usage.
 #include <cstdio>
+#include <exception>
+#include <new>
 
 #include "app/main_flow.h"
+#include "db/calibration_db.h"
 
 int main(int argc, char** argv) {
   using namespace kalvynex;
-  const ArgumentList args(argv, argv + argc);
-  ProgramSettings settings("kalvynex.ini",
-                           SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
-  // Owns the connection: it is closed properly when the run is over, so the
-  // server sees a client that said goodbye rather than one that vanished.
-  CalibrationDb db;
-  const ExitCode result = run(args, settings, db, stdout);
+  ExitCode result = ExitCode::UnexpectedFailure;
+  // Every failure a stage can explain ends in its own message and code; this
+  // guard is for what no stage expects, so that even then the caller gets a
+  // documented code and a message on standard output, never a text on
+  // standard error from the C++ runtime.
+  try {
+    const ArgumentList args(argv, argv + argc);
+    const SettingsFiles files =
+        locate_settings_files(SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
+    // Owns the connection: it is closed properly when the run is over, so the
+    // server sees a client that said goodbye rather than one that vanished.
+    CalibrationDb db;
+    result = run(args, files, db, stdout);
+  } catch (const std::bad_alloc&) {
+    std::fputs("ERROR: out of memory\n", stdout);
+  } catch (const std::exception& e) {
+    std::fprintf(stdout, "ERROR: %s\n", e.what());
+  } catch (...) {
+    std::fputs("ERROR: unexpected failure\n", stdout);
+  }
   std::fflush(stdout);
   return static_cast<int>(result);
 }

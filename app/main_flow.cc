@@ -1,11 +1,12 @@
 #include "app/main_flow.h"
 
+#include <optional>
 #include <string>
 
 #include "app/output_file.h"
 #include "app/requested_date.h"
-#include "config/text_rules.h"
 #include "config/usage.h"
+#include "response/output_text.h"
 
 namespace kalvynex {
 
@@ -14,81 +15,105 @@ namespace {
 // DATE= texts shorter than this name no date: the latest record is taken.
 constexpr std::size_t kMinDateTextLength = 4;
 
-ChannelKey channel_key(const ChannelSelector& channel) {
-  return ChannelKey{channel.network, channel.location, channel.sta, channel.chan};
+// The message of a failed database stage, as the run prints it.
+std::string failure_message(const Status& status) {
+  switch (status.stage()) {
+    case Stage::kConnect:
+      return "Connection ERROR: " + status.text();
+    case Stage::kFindTable:
+      return "ERROR (Checking calibration table): " + status.text();
+    case Stage::kReadColumns:
+      return "ERROR (Checking table CALIBRATION): " + status.text();
+    case Stage::kMissingColumns:
+      return "ERROR (Checking table CALIBRATION). NOT FOUND column(s): " + status.text();
+    case Stage::kLoad:
+      return "load_from_db(): " + status.text();
+    case Stage::kNone:
+      break;
+  }
+  return "NO_ERROR";
+}
+
+ExitCode database_failure(std::FILE* out, const Status& status, ExitCode code) {
+  std::fprintf(out, "%s\n\n", failure_message(status).c_str());
+  return code;
 }
 
 // "NOT FOUND...: STA:CHAN:NETWORK:LOCATION (DATE)" followed by a blank line.
 ExitCode not_found(std::FILE* out, const char* what, const RunArguments& arguments,
                    ExitCode code) {
-  const ChannelSelector& c = arguments.channel;
-  std::fprintf(out, "NOT FOUND%s: %s:%s:%s:%s (%s)\n\n", what, c.sta.c_str(), c.chan.c_str(),
-               c.network.c_str(), c.location.c_str(), arguments.date_text.c_str());
+  std::fprintf(out, "NOT FOUND%s: %s (%s)\n\n", what, arguments.channel.selector_text().c_str(),
+               arguments.date_text.c_str());
   return code;
 }
 
-ExitCode database_failure(std::FILE* out, const CalibrationDb& db, ExitCode code) {
-  std::fprintf(out, "%s\n\n", db.get_last_error().c_str());
-  return code;
+ConnectionParameters connection_parameters(const DatabaseSettings& database) {
+  ConnectionParameters parameters;
+  parameters.data_source = database.odbc;
+  parameters.user = database.user;
+  parameters.password = database.password;
+  return parameters;
 }
 
 }  // namespace
 
-ExitCode run(const ArgumentList& args, ProgramSettings& settings, CalibrationDb& db,
-             std::FILE* out) {
+ExitCode run(const ArgumentList& args, const SettingsFiles& settings_files,
+             CalibrationSource& source, std::FILE* out) {
   RunArguments arguments;
   if (parse_arguments(args, &arguments) == ParseOutcome::kShowUsage) {
     print_usage(out);
     return ExitCode::Success;
   }
-  const ChannelSelector& channel = arguments.channel;
-  if (!channel.is_complete()) {
+  const ChannelCodes& channel = arguments.channel;
+  if (!is_complete(channel)) {
     std::fprintf(out, "Incorrect [SELECT=] param\n");
     return ExitCode::BadSelect;
   }
 
-  const DatabaseSettings database = settings.read_database_settings(args);
-  settings.read_output_directory(args);
+  const ProgramSettings settings = gather_settings(args, settings_files);
 
-  std::fprintf(out, "Connecting to database: %s\n", database.odbc.c_str());
-  if (!db.connect(database.odbc, database.user, database.password)) {
-    return database_failure(out, db, ExitCode::ConnectFailed);
-  }
+  std::fprintf(out, "Connecting to database: %s\n", settings.database.odbc.c_str());
+  Status status = source.connect(connection_parameters(settings.database));
+  if (!status.ok()) return database_failure(out, status, ExitCode::ConnectFailed);
 
   std::fprintf(out, "OK\nChecking CALIBRATION table\n");
-  if (!db.check_table()) return database_failure(out, db, ExitCode::TableCheckFailed);
+  status = source.check_table();
+  if (!status.ok()) return database_failure(out, status, ExitCode::TableOrLoadFailed);
 
-  std::fprintf(out, "OK\nLoading data (%s:%s:%s:%s) from database\n", channel.sta.c_str(),
-               channel.chan.c_str(), channel.network.c_str(), channel.location.c_str());
-  const bool loaded =
-      arguments.date_text.size() < kMinDateTextLength
-          ? db.load_from_db(channel_key(channel), true)
-          : db.load_for_date(channel_key(channel), parse_requested_date(arguments.date_text));
-  if (!loaded) return database_failure(out, db, ExitCode::TableCheckFailed);
+  std::fprintf(out, "OK\nLoading data (%s) from database\n", channel.selector_text().c_str());
+  std::optional<CalibrationRecord> chosen;
+  status = arguments.date_text.size() < kMinDateTextLength
+               ? source.load_from_db(channel, true, &chosen)
+               : source.load_for_date(channel, parse_requested_date(arguments.date_text),
+                                      &chosen);
+  if (!status.ok()) return database_failure(out, status, ExitCode::TableOrLoadFailed);
+  if (!chosen) return not_found(out, "", arguments, ExitCode::NotFound);
 
-  const CalibrationRecord& record = db.chosen_record();
-  if (record.empty()) return not_found(out, "", arguments, ExitCode::NotFound);
-
-  const bool want_sac = equals_ignore_case(arguments.response_field, "SAC");
-  const bool want_fap = equals_ignore_case(arguments.response_field, "FAP");
-  if (want_sac && record.sac.empty()) {
-    return not_found(out, " SAC data", arguments, ExitCode::NoSacData);
-  }
-  if (want_fap && record.fap.empty()) {
-    return not_found(out, " FAP data", arguments, ExitCode::NoFapData);
-  }
-  if (!want_sac && !want_fap && record.sac.empty() && record.fap.empty()) {
-    return not_found(out, " no FAP nor SAC data", arguments, ExitCode::NoResponseData);
+  const CalibrationRecord& record = *chosen;
+  switch (arguments.response_field) {
+    case ResponseField::kSac:
+      if (record.sac.empty()) return not_found(out, " SAC data", arguments, ExitCode::NoSacData);
+      break;
+    case ResponseField::kFap:
+      if (record.fap.empty()) return not_found(out, " FAP data", arguments, ExitCode::NoFapData);
+      break;
+    case ResponseField::kByContent:
+      if (record.sac.empty() && record.fap.empty()) {
+        return not_found(out, " no FAP nor SAC data", arguments, ExitCode::NoResponseData);
+      }
+      break;
   }
   std::fprintf(out, "OK\n");
 
   // Without a switch the SAC text is written when there is one.
-  const OutputKind kind =
-      want_fap || (!want_sac && record.sac.empty()) ? OutputKind::Fap : OutputKind::Sac;
-  const std::string file_name = output_file_name(settings.get_output_directory(), channel,
-                                                 record.startdate, kind);
+  const bool fap = arguments.response_field == ResponseField::kFap ||
+                   (arguments.response_field == ResponseField::kByContent && record.sac.empty());
+  const OutputRequest request =
+      resolve_output_request(fap ? OutputKind::Fap : OutputKind::Sac, arguments.output_type);
+  const std::string file_name =
+      output_file_name(settings.output_directory, channel, record.startdate, request.kind);
   std::fprintf(out, "Writing data to file (%s)\n", file_name.c_str());
-  if (!write_output_file(file_name, kind, record, arguments.output_type)) {
+  if (!write_output_file(file_name, record, request)) {
     std::fprintf(out, "Couldn't write to file (%s)\n", file_name.c_str());
     return ExitCode::SaveFailed;
   }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "db/timestamp.h"
+#include "core/timestamp.h"
 
 namespace kalvynex {
 

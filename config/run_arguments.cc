@@ -1,6 +1,6 @@
 #include "config/run_arguments.h"
 
-#include "config/text_rules.h"
+#include "core/text_rules.h"
 
 namespace kalvynex {
 namespace {
@@ -34,7 +34,7 @@ bool is_switch(const std::string& arg, const char* name) {
 // colons at either end give no piece, so no piece is empty. Pieces 1 to 4
 // set sta, chan, network and location; later ones are ignored, and a field
 // without a piece keeps its earlier value.
-void split_selector(const std::string& value, ChannelSelector* channel) {
+void split_selector(const std::string& value, ChannelCodes* channel) {
   std::string* const fields[] = {&channel->sta, &channel->chan,
                                  &channel->network, &channel->location};
   std::size_t next_field = 0;
@@ -51,13 +51,8 @@ void split_selector(const std::string& value, ChannelSelector* channel) {
 
 // The FAP and SAC switches: a switch cancels the other one's choice,
 // otherwise it chooses its own field.
-void toggle_response_field(const char* own, const char* other,
-                           std::string* field) {
-  if (equals_ignore_case(*field, other)) {
-    field->clear();
-  } else {
-    *field = own;
-  }
+void toggle_response_field(ResponseField own, ResponseField other, ResponseField* field) {
+  *field = *field == other ? ResponseField::kByContent : own;
 }
 
 bool code_fits(const std::string& code) {
@@ -69,9 +64,9 @@ bool code_fits(const std::string& code) {
 const char* const kHelpWords[10] = {"--help", "-help", "/help", "help", "--h",
                                     "-h",     "/h",    "--?",   "-?",   "/?"};
 
-bool ChannelSelector::is_complete() const {
-  return code_fits(sta) && code_fits(chan) && code_fits(network) &&
-         code_fits(location);
+bool is_complete(const ChannelCodes& codes) {
+  return code_fits(codes.sta) && code_fits(codes.chan) && code_fits(codes.network) &&
+         code_fits(codes.location);
 }
 
 ParseOutcome parse_arguments(const ArgumentList& args, RunArguments* out) {
@@ -87,9 +82,9 @@ ParseOutcome parse_arguments(const ArgumentList& args, RunArguments* out) {
       out->date_text =
           value_after(arg, sizeof kDatePrefix - 1, kMaxValueLength);
     } else if (is_switch(arg, "FAP")) {
-      toggle_response_field("FAP", "SAC", &out->response_field);
+      toggle_response_field(ResponseField::kFap, ResponseField::kSac, &out->response_field);
     } else if (is_switch(arg, "SAC")) {
-      toggle_response_field("SAC", "FAP", &out->response_field);
+      toggle_response_field(ResponseField::kSac, ResponseField::kFap, &out->response_field);
     } else if (starts_with_ignore_case(arg, kTypePrefix)) {
       out->output_type =
           value_after(arg, sizeof kTypePrefix - 1, kMaxValueLength);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/channel_codes.h"
+
 namespace kalvynex {
 
 // The whole argument list of the process, argument 0 (the program's path)
@@ -23,23 +25,21 @@ constexpr std::size_t kMaxCodeLength = 7;
 // DATE= and TYPE=/TYPE_OUT= values are cut to this many bytes.
 constexpr std::size_t kMaxValueLength = 31;
 
-// The four codes by which CALIBRATION identifies one channel, exactly as
-// typed after SELECT= (no trimming, no case change).
-struct ChannelSelector {
-  std::string sta;
-  std::string chan;
-  std::string network;
-  std::string location;
+// True when every code holds 1 to kMaxCodeLength bytes. A longer code is
+// refused rather than cut: a cut code could name another station.
+bool is_complete(const ChannelCodes& codes);
 
-  // True when every code holds 1 to kMaxCodeLength bytes. A longer code is
-  // refused rather than cut: a cut code could name another station.
-  bool is_complete() const;
+// Which stored response the command line asks for.
+enum class ResponseField {
+  kByContent,  // no switch: the SAC text when there is one, else the FAP text
+  kSac,        // -SAC
+  kFap,        // -FAP
 };
 
 struct RunArguments {
-  ChannelSelector channel;
-  std::string date_text;        // value of the last DATE=, at most 31 bytes
-  std::string response_field;   // "SAC", "FAP" or empty (choose by content)
+  ChannelCodes channel;              // exactly as typed after SELECT=
+  std::string date_text;             // value of the last DATE=, at most 31 bytes
+  ResponseField response_field = ResponseField::kByContent;
   std::string output_type = "GSE2";  // value of TYPE= or TYPE_OUT=
 };
 
@@ -53,7 +53,7 @@ extern const char* const kHelpWords[10];
 
 // Reads SELECT=, DATE=, TYPE=, TYPE_OUT=, the FAP/SAC switches and the help
 // words from `args` into `*out` (which is reset first). Never fails; the
-// caller checks out->channel.is_complete(). Arguments after a help word are
+// caller checks is_complete(out->channel). Arguments after a help word are
 // not looked at.
 ParseOutcome parse_arguments(const ArgumentList& args, RunArguments* out);
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/settings_file.h"
-#include "config/text_rules.h"
+#include "core/text_rules.h"
 
 namespace kalvynex {
 
@@ -16,6 +16,7 @@ const char kDefaultUser[] = "QEV";
 const char kDefaultPassword[] = "QEV";
 const char kDefaultDataDir[] = "D:\\DATA";
 const char kDefaultOutDir[] = "D:/OUT";
+const char kProgramSettingsFileName[] = "kalvynex.ini";
 
 namespace {
 
@@ -62,14 +63,6 @@ bool can_open_for_reading(const std::string& path) {
   return true;
 }
 
-// The program's path with its last three characters replaced by "ini"
-// (x.exe gives x.ini); a path of fewer than three characters gives "ini".
-std::string default_program_file(const std::string& program_path) {
-  const std::size_t keep =
-      program_path.size() >= 3 ? program_path.size() - 3 : 0;
-  return to_slashes(program_path.substr(0, keep) + "ini");
-}
-
 // qev.ini in the directory named by QEV (only when the file can be opened),
 // else in the one named by WINDIR (unchecked); empty when neither is set.
 std::string find_system_file(const SettingsEnvironment& env) {
@@ -109,74 +102,38 @@ SettingsEnvironment SettingsEnvironment::from_process(const char* argv0) {
   return env;
 }
 
-// ---------------------------------------------------------------------------
-// SystemSettings
-
-SystemSettings::SystemSettings(const SettingsEnvironment& env)
-    : program_file_(default_program_file(env.program_path)),
-      system_file_(find_system_file(env)) {}
-
-SystemSettings::~SystemSettings() = default;
-
-bool SystemSettings::get_value(const std::string& key, std::string* out) const {
-  if (equals_ignore_case(key, "odbc")) {
-    *out = odbc_;
-  } else if (equals_ignore_case(key, "user")) {
-    *out = user_;
-  } else if (equals_ignore_case(key, "password")) {
-    *out = password_;
-  } else if (equals_ignore_case(key, "data_dir")) {
-    *out = data_dir_;
-  } else if (equals_ignore_case(key, "use_tend")) {
-    *out = use_tend_ ? "1" : "0";
-  } else {
-    return false;
-  }
-  return true;
+SettingsFiles locate_settings_files(const SettingsEnvironment& env) {
+  SettingsFiles files;
+  std::string directory = directory_part(env.program_path);
+  if (directory.empty()) directory = directory_part(env.executable_path);
+  files.program_file = directory + kProgramSettingsFileName;
+  files.system_file = find_system_file(env);
+  return files;
 }
 
-void SystemSettings::set_value(const std::string& key, const std::string& value) {
-  if (equals_ignore_case(key, "odbc")) {
-    odbc_ = value;
-  } else if (equals_ignore_case(key, "user")) {
-    user_ = value;
-  } else if (equals_ignore_case(key, "password")) {
-    password_ = value;
-  } else if (equals_ignore_case(key, "data_dir")) {
-    data_dir_ = value;
-  } else if (equals_ignore_case(key, "use_tend")) {
-    use_tend_ = (value != "0");
+namespace {
+
+// The value of the last argument that begins with `prefix` (case ignored),
+// or empty.
+std::string last_parameter(const ArgumentList& args, const std::string& prefix) {
+  std::string value;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (starts_with_ignore_case(args[i], prefix)) value = args[i].substr(prefix.size());
   }
-  data_dir_ = to_slashes(data_dir_);
+  return value;
 }
 
-DatabaseSettings SystemSettings::read_database_settings(const ArgumentList& args) {
-  gather(args);
+DatabaseSettings gather_database_settings(const ArgumentList& args, const SettingsFiles& files) {
   DatabaseSettings settings;
-  settings.odbc = odbc_;
-  settings.user = user_;
-  settings.password = password_;
-  settings.data_dir = data_dir_;
-  settings.use_tend = use_tend_;
-  return settings;
-}
-
-void SystemSettings::gather(const ArgumentList& args) {
-  // The values of construction are dropped; use_tend is only ever raised.
-  odbc_.clear();
-  user_.clear();
-  password_.clear();
-  data_dir_.clear();
-
   struct TextParameter {
     const char* prefix;
     std::string* field;
   };
   const TextParameter parameters[] = {
-      {"ODBC=", &odbc_},
-      {"USER=", &user_},
-      {"PASSWORD=", &password_},
-      {"DATA=", &data_dir_},
+      {"ODBC=", &settings.odbc},
+      {"USER=", &settings.user},
+      {"PASSWORD=", &settings.password},
+      {"DATA=", &settings.data_dir},
   };
 
   bool use_tend_switch_seen = false;
@@ -194,10 +151,10 @@ void SystemSettings::gather(const ArgumentList& args) {
     // Any argument beginning with the switch matches, -use_tendency too.
     if (starts_with_ignore_case(arg, "/use_tend") ||
         starts_with_ignore_case(arg, "-use_tend")) {
-      use_tend_ = true;
       use_tend_switch_seen = true;
     }
   }
+  settings.use_tend = use_tend_switch_seen;
 
   // Whatever the command line left empty comes from the program's file, and
   // where that is empty too (an empty value counts as absent) from the
@@ -209,85 +166,55 @@ void SystemSettings::gather(const ArgumentList& args) {
     std::string* field;
   };
   const FileKey keys[] = {
-      {kDatabaseSection, "ODBC", kDefaultOdbc, &odbc_},
-      {kDatabaseSection, "USER", kDefaultUser, &user_},
-      {kDatabaseSection, "PASSWORD", kDefaultPassword, &password_},
-      {kDataSection, "DIR", kDefaultDataDir, &data_dir_},
+      {kDatabaseSection, "ODBC", kDefaultOdbc, &settings.odbc},
+      {kDatabaseSection, "USER", kDefaultUser, &settings.user},
+      {kDatabaseSection, "PASSWORD", kDefaultPassword, &settings.password},
+      {kDataSection, "DIR", kDefaultDataDir, &settings.data_dir},
   };
   for (const FileKey& entry : keys) {
     if (!entry.field->empty()) continue;
-    std::string value =
-        read_settings_string(program_file_, entry.section, entry.key, "");
+    std::string value = read_settings_string(files.program_file, entry.section, entry.key, "");
     if (value.empty()) {
-      value = read_settings_string(system_file_, entry.section, entry.key,
+      value = read_settings_string(files.system_file, entry.section, entry.key,
                                    entry.system_default);
     }
     *entry.field = value;
   }
 
   // Only a missing or negative USE_TEND in the program's file lets the system
-  // file decide; 0 there keeps the flag as it is.
+  // file decide.
   if (!use_tend_switch_seen) {
-    int use_tend = read_settings_int(program_file_, kDatabaseSection, "USE_TEND", -1);
+    int use_tend = read_settings_int(files.program_file, kDatabaseSection, "USE_TEND", -1);
     if (use_tend < 0) {
-      use_tend = read_settings_int(system_file_, kDatabaseSection, "USE_TEND", 0);
+      use_tend = read_settings_int(files.system_file, kDatabaseSection, "USE_TEND", 0);
     }
-    if (use_tend > 0) use_tend_ = true;
+    settings.use_tend = use_tend > 0;
   }
 
-  data_dir_ = to_slashes(data_dir_);
+  settings.data_dir = to_slashes(settings.data_dir);
+  return settings;
 }
 
-// ---------------------------------------------------------------------------
-// ProgramSettings
-
-ProgramSettings::ProgramSettings(const std::string& file_name,
-                                 const SettingsEnvironment& env)
-    : SystemSettings(env) {
-  // The file lies beside the program: in the directory of argument 0 when it
-  // has one, else (started through PATH) beside the running executable, and
-  // failing that in the current directory.
-  std::string directory = directory_part(env.program_path);
-  if (directory.empty()) directory = directory_part(env.executable_path);
-  program_file_ = directory + file_name;
-}
-
-ProgramSettings::~ProgramSettings() = default;
-
-bool ProgramSettings::get_value(const std::string& key, std::string* out) const {
-  bool found = false;
-  if (equals_ignore_case(key, "OUT_DIR")) {
-    *out = out_dir_;
-    found = true;
-  }
-  return SystemSettings::get_value(key, out) || found;
-}
-
-void ProgramSettings::set_value(const std::string& key, const std::string& value) {
-  if (equals_ignore_case(key, "OUT_DIR")) out_dir_ = value;
-  out_dir_ = to_slashes(out_dir_);
-  SystemSettings::set_value(key, value);
-}
-
-void ProgramSettings::read_output_directory(const ArgumentList& args) {
-  out_dir_.clear();
-  static constexpr char kPrefix[] = "OUT_DIR=";
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (starts_with_ignore_case(args[i], kPrefix)) {
-      out_dir_ = args[i].substr(sizeof kPrefix - 1);
-    }
-  }
-  if (out_dir_.empty()) {
+std::string gather_output_directory(const ArgumentList& args, const SettingsFiles& files) {
+  std::string out_dir = last_parameter(args, "OUT_DIR=");
+  if (out_dir.empty()) {
     // Unlike the database keys, an empty DIR in the program's file is an
     // empty output directory; only "0" or a missing key passes on.
-    std::string value =
-        read_settings_string(program_file_, kOutSection, "DIR", kOutDirPassOn);
-    if (value == kOutDirPassOn) {
-      value = read_settings_string(system_file_, kOutSection, "DIR", kDefaultOutDir);
+    out_dir = read_settings_string(files.program_file, kOutSection, "DIR", kOutDirPassOn);
+    if (out_dir == kOutDirPassOn) {
+      out_dir = read_settings_string(files.system_file, kOutSection, "DIR", kDefaultOutDir);
     }
-    out_dir_ = value;
   }
-  out_dir_ = to_slashes(out_dir_);
+  return to_slashes(out_dir);
+}
+
+}  // namespace
+
+ProgramSettings gather_settings(const ArgumentList& args, const SettingsFiles& files) {
+  ProgramSettings settings;
+  settings.database = gather_database_settings(args, files);
+  settings.output_directory = gather_output_directory(args, files);
+  return settings;
 }
 
 }  // namespace kalvynex

@@ -6,7 +6,7 @@
 //   2. the program's own file "kalvynex.ini";
 //   3. the system-wide file "qev.ini" in $QEV (or, failing that, $WINDIR);
 //   4. a built-in default.
-// Settings are only read, never written.
+// Settings are only read, never written, and gathered once into a value.
 #ifndef KALVYNEX_CONFIG_SETTINGS_H_
 #define KALVYNEX_CONFIG_SETTINGS_H_
 
@@ -46,71 +46,32 @@ extern const char kDefaultPassword[];  // "QEV"
 extern const char kDefaultDataDir[];   // "D:\\DATA"
 extern const char kDefaultOutDir[];    // "D:/OUT"
 
-// Knows both settings files and gathers the database settings.
-class SystemSettings {
- public:
-  explicit SystemSettings(const SettingsEnvironment& env);
-  virtual ~SystemSettings();
+// The program's own settings file, "kalvynex.ini".
+extern const char kProgramSettingsFileName[];
 
-  SystemSettings(const SystemSettings&) = delete;
-  SystemSettings& operator=(const SystemSettings&) = delete;
-
-  // Access to single settings by key name ("odbc", "user", "password",
-  // "data_dir", "use_tend"; case ignored). An unknown key leaves *out and the
-  // settings unchanged and gives false.
-  virtual bool get_value(const std::string& key, std::string* out) const;
-  virtual void set_value(const std::string& key, const std::string& value);
-
-  // Gathers data source, user, password, data directory and use_tend from
-  // the command line, the two files and the defaults, in that order.
-  DatabaseSettings read_database_settings(const ArgumentList& args);
-
-  const std::string& program_file() const { return program_file_; }
-  const std::string& system_file() const { return system_file_; }
-
- protected:
-  // Path of the program's own file, "/" form. The base class takes argument
-  // 0 with its last three characters replaced by "ini" ("ini" alone when it
-  // is shorter); ProgramSettings replaces it.
-  std::string program_file_;
-  // Path of qev.ini, "/" form: in $QEV when the file can be opened there,
-  // else in $WINDIR (unchecked); empty when neither variable is set.
-  std::string system_file_;
-
- private:
-  void gather(const ArgumentList& args);
-
-  std::string odbc_ = kDefaultOdbc;
-  std::string user_ = kDefaultUser;
-  std::string password_ = kDefaultPassword;
-  std::string data_dir_ = kDefaultDataDir;
-  bool use_tend_ = false;
+// Where the two settings files are, "/" form.
+struct SettingsFiles {
+  // The program's own file beside the program: in the directory of argument
+  // 0 when it has one, else (started through PATH) beside the running
+  // executable, and failing that in the current directory.
+  std::string program_file;
+  // qev.ini in $QEV when the file can be opened there, else in $WINDIR
+  // (unchecked); empty when neither variable is set.
+  std::string system_file;
 };
 
-// Places the program's own file beside the program and adds the output
-// directory. "Beside the program" is the directory of argument 0; when
-// argument 0 has none (started through PATH) it is the directory of the
-// running executable, and when that is unknown the current directory.
-class ProgramSettings : public SystemSettings {
- public:
-  // `file_name` is the program's own settings file, "kalvynex.ini".
-  ProgramSettings(const std::string& file_name, const SettingsEnvironment& env);
-  ~ProgramSettings() override;
+SettingsFiles locate_settings_files(const SettingsEnvironment& env);
 
-  // Adds the key "OUT_DIR"; every other key goes to the base.
-  bool get_value(const std::string& key, std::string* out) const override;
-  void set_value(const std::string& key, const std::string& value) override;
-
-  // Gathers the output directory from OUT_DIR=, then section OUT key DIR of
-  // the program's file, then of the system file, then "D:/OUT".
-  void read_output_directory(const ArgumentList& args);
-
-  // The output directory, with forward slashes only.
-  const std::string& get_output_directory() const { return out_dir_; }
-
- private:
-  std::string out_dir_;
+// Everything a run takes from the settings, gathered once.
+struct ProgramSettings {
+  DatabaseSettings database;
+  // OUT_DIR=, then section OUT key DIR of the program's file, then of the
+  // system file, then "D:/OUT"; forward slashes only.
+  std::string output_directory;
 };
+
+// Gathers the settings from the command line `args` and the two files.
+ProgramSettings gather_settings(const ArgumentList& args, const SettingsFiles& files);
 
 }  // namespace kalvynex
 

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <optional>
 
-#include "config/text_rules.h"
+#include "core/text_rules.h"
 
 namespace kalvynex {
 namespace {

@@ -5,30 +5,10 @@
 
 #include <cerrno>
 #include <clocale>
-#include <cstdarg>
 #include <vector>
 
 namespace kalvynex {
 namespace {
-
-constexpr char kBanner[] = "Kalvynex v1.4.3";
-
-// printf into the end of `out`.
-__attribute__((format(printf, 2, 3)))
-void append_format(std::string* out, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  if (length > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    out->append(buffer.data(), static_cast<std::size_t>(length));
-  }
-  va_end(args);
-}
 
 // The name under which iconv knows a Cyrillic single-byte charset reported
 // by nl_langinfo(CODESET), or empty when `codeset` is none of them.
@@ -108,99 +88,67 @@ std::string convert_with_iconv(const std::string& utf8, const std::string& targe
   return result;
 }
 
+// The screen in UTF-8, one raw text with the version put in from the build.
+// Note the blank at the end of the line "Произвольный формат, где: ": it
+// belongs to the screen.
+constexpr char kUsageScreen[] = R"(Описание:
+  Kalvynex v)" KALVYNEX_VERSION R"( - Программа сохраняет в файл АЧХ из базы данных (таблица CALIBRATION, поля SAC и FAP) в указанном формате.
+
+Примечания:
+  В поле SAC хранится прямая характеристика по смещению в Count/М
+  В поле FAP хранится обратная характеристика по смещению в мкМ/Count
+  В SAC-файл сохраняется прямая скоростная характеристика в Count/(М/сек)
+  В FAP-файл сохраняется характеристика в формате GSE2
+
+Использование:
+  kalvynex.exe select=STA:CHAN:NETWORK:LOCATION
+
+Обязательные параметры:
+  SELECT=STA:CHAN:NETWORK:LOCATION - Описывает выгружаемую хар-ку, где:
+    STA      - Код станции в таблице CALIBRATION
+    CHAN     - Код канала в таблице CALIBRATION
+    NETWORK  - Код сети в таблице CALIBRATION
+    LOCATION - Код расположения в таблице CALIBRATION
+
+Дополнительные параметры:
+  ODBC=      - Имя источника данных ODBC
+  USER=      - Имя пользователя
+  PASSWORD=  - Пароль пользователя
+  OUT_DIR=   - Путь к каталогу с выгружаемыми данными
+  DATE=      - Время характеристики в формате (ГГГГ:ММ:ДД чч:мм:сс),
+               где обязательной частью является год в формате (ГГГГ)
+  -FAP       - Выгрузить характеристику в хранящуююся в поле FAP
+  /FAP       - Работает аналогично ключу -FAP
+  -SAC       - Выгрузить характеристику в хранящуююся в поле SAC
+  /SAC       - Работает аналогично ключу -SAC
+  TYPE=      - Работает аналогично параметру TYPE_OUT
+  TYPE_OUT=  - Выгрузить характеристику в формате:
+    TYPE_OUT=QEV       - Формат QEV (Смещение, Обратная, мкМ/Count)
+    TYPE_OUT=GSE2      - Формат GSE2 (Скорость, Прямая, Count/(нМ/сек))
+    TYPE_OUT=n1,n2,n3  - Произвольный формат, где: 
+      n1 = {0,1,2} => {Смещение, Скорость, Ускорение}
+      n2 = {0,1} => {Прямая, Обратная}
+      n3 = Порядок характеристики. Например: мкМ => -6, нМ => -9
+   В SAC-формате учитывается ТОЛЬКО 1-ый параметр произвольного формата, т.к.
+    для SAC-формата ВСЕГДА прямая характеристка в метрах.
+   Значения по умолчанию: GSE2 (для FAP) и Скоростная характеристки (для SAC)
+
+Возвращаемые значения:
+  0   => Операция успешно завершена
+  -1  => Ошибка ввода обязательного параметра SELECT=
+  -2  => Ошибка подключения к базе данных
+  -3  => Ошибка проверки таблицы CALIBRATION
+  -4  => Ошибка выборки из базы данных
+  -5  => Ошибка сохранения характеристики в файл
+  1   => В базе данных отсутствует информация по данному запросу
+  2   => В базе данных не заполнено поле SAC для данного запроса
+  3   => В базе данных не заполнено поле FAP для данного запроса
+  4   => В базе данных не заполнены поля SAC и FAP для данного запроса
+)";
+
 }  // namespace
 
-std::string usage_text() {
-  // The screen is built step by step with the formats in which it was first
-  // laid out: indentation comes from empty texts in fixed-width fields, the
-  // parameter names are padded so that their descriptions line up.
-  std::string s;
-  const char* const e = "";  // the empty text of the indentation fields
-
-  append_format(&s, "%s\n", "Описание:");
-  append_format(&s, "  %s%s\n", kBanner,
-                " - Программа сохраняет в файл АЧХ из базы данных (таблица "
-                "CALIBRATION, поля SAC и FAP) в указанном формате.");
-  append_format(&s, "\n%s\n", "Примечания:");
-  append_format(&s, "  %s\n",
-                "В поле SAC хранится прямая характеристика по смещению в Count/М");
-  append_format(&s, "  %s\n",
-                "В поле FAP хранится обратная характеристика по смещению в мкМ/Count");
-  append_format(&s, "  %s\n",
-                "В SAC-файл сохраняется прямая скоростная характеристика в "
-                "Count/(М/сек)");
-  append_format(&s, "  %s\n", "В FAP-файл сохраняется характеристика в формате GSE2");
-  append_format(&s, "\n%s\n  kalvynex.exe select=STA:CHAN:NETWORK:LOCATION\n",
-                "Использование:");
-  // This step ends without a line end: the next text continues its line.
-  append_format(&s, "\n%s\n%-2sSELECT=STA:CHAN:NETWORK:LOCATION",
-                "Обязательные параметры:", e);
-  s += " - Описывает выгружаемую хар-ку, где:\n";
-  append_format(&s, "%-4s%-8s - %s\n", e, "STA", "Код станции в таблице CALIBRATION");
-  append_format(&s, "%-4s%-8s - %s\n", e, "CHAN", "Код канала в таблице CALIBRATION");
-  append_format(&s, "%-4s%-8s - %s\n", e, "NETWORK", "Код сети в таблице CALIBRATION");
-  append_format(&s, "%-4s%-8s - %s\n", e, "LOCATION",
-                "Код расположения в таблице CALIBRATION");
-
-  append_format(&s, "\n%s\n", "Дополнительные параметры:");
-  append_format(&s, "%-2s%-10s%s\n", e, "ODBC=", " - Имя источника данных ODBC");
-  append_format(&s, "%-2s%-10s%s\n", e, "USER=", " - Имя пользователя");
-  append_format(&s, "%-2s%-10s%s\n", e, "PASSWORD=", " - Пароль пользователя");
-  append_format(&s, "%-2s%-10s%s\n", e, "OUT_DIR=",
-                " - Путь к каталогу с выгружаемыми данными");
-  append_format(&s, "%-2s%-10s%s\n", e, "DATE=",
-                " - Время характеристики в формате (ГГГГ:ММ:ДД чч:мм:сс),");
-  // The continuation line takes its line end from its text.
-  append_format(&s, "%-15s%s", e,
-                "где обязательной частью является год в формате (ГГГГ)\n");
-  append_format(&s, "%-2s%-10s%s\n", e, "-FAP",
-                " - Выгрузить характеристику в хранящуююся в поле FAP");
-  append_format(&s, "%-2s%-10s%s\n", e, "/FAP", " - Работает аналогично ключу -FAP");
-  append_format(&s, "%-2s%-10s%s\n", e, "-SAC",
-                " - Выгрузить характеристику в хранящуююся в поле SAC");
-  append_format(&s, "%-2s%-10s%s\n", e, "/SAC", " - Работает аналогично ключу -SAC");
-  append_format(&s, "%-2s%-10s%s\n", e, "TYPE=",
-                " - Работает аналогично параметру TYPE_OUT");
-  append_format(&s, "%-2s%-10s%s\n", e, "TYPE_OUT=",
-                " - Выгрузить характеристику в формате:");
-  append_format(&s, "%-4s%-18s%s\n", e, "TYPE_OUT=QEV",
-                " - Формат QEV (Смещение, Обратная, мкМ/Count)");
-  append_format(&s, "%-4s%-18s%s\n", e, "TYPE_OUT=GSE2",
-                " - Формат GSE2 (Скорость, Прямая, Count/(нМ/сек))");
-  append_format(&s, "%-4s%-18s%s\n", e, "TYPE_OUT=n1,n2,n3",
-                " - Произвольный формат, где: ");
-  append_format(&s, "%-6sn1%s\n", e, " = {0,1,2} => {Смещение, Скорость, Ускорение}");
-  append_format(&s, "%-6sn2%s\n", e, " = {0,1} => {Прямая, Обратная}");
-  append_format(&s, "%-6sn3%s\n", e,
-                " = Порядок характеристики. Например: мкМ => -6, нМ => -9");
-  append_format(&s, "%-3s%s\n", e,
-                "В SAC-формате учитывается ТОЛЬКО 1-ый параметр произвольного "
-                "формата, т.к.");
-  append_format(&s, "%-3s%s\n", e,
-                " для SAC-формата ВСЕГДА прямая характеристка в метрах.");
-  append_format(&s, "%-3s%s\n", e,
-                "Значения по умолчанию: GSE2 (для FAP) и Скоростная "
-                "характеристки (для SAC)");
-
-  append_format(&s, "\n%s\n", "Возвращаемые значения:");
-  append_format(&s, "%-2s%-3s%s\n", e, "0", " => Операция успешно завершена");
-  append_format(&s, "%-2s%-3s%s\n", e, "-1",
-                " => Ошибка ввода обязательного параметра SELECT=");
-  append_format(&s, "%-2s%-3s%s\n", e, "-2", " => Ошибка подключения к базе данных");
-  append_format(&s, "%-2s%-3s%s\n", e, "-3", " => Ошибка проверки таблицы CALIBRATION");
-  append_format(&s, "%-2s%-3s%s\n", e, "-4", " => Ошибка выборки из базы данных");
-  append_format(&s, "%-2s%-3s%s\n", e, "-5",
-                " => Ошибка сохранения характеристики в файл");
-  append_format(&s, "%-2s%-3s%s\n", e, "1",
-                " => В базе данных отсутствует информация по данному запросу");
-  append_format(&s, "%-2s%-3s%s\n", e, "2",
-                " => В базе данных не заполнено поле SAC для данного запроса");
-  append_format(&s, "%-2s%-3s%s\n", e, "3",
-                " => В базе данных не заполнено поле FAP для данного запроса");
-  append_format(&s, "%-2s%-3s%s\n", e, "4",
-                " => В базе данных не заполнены поля SAC и FAP для данного запроса");
-  return s;
-}
+std::string usage_text() { return kUsageScreen; }
 
 std::string to_console_charset(const std::string& utf8, const std::string& codeset) {
   // UTF-8, ASCII (the C locale) and unknown charsets get the UTF-8 bytes:

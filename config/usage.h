@@ -8,7 +8,8 @@
 
 namespace kalvynex {
 
-// The screen exactly as printed, in UTF-8: 53 lines, each ending in LF.
+// The screen exactly as printed, in UTF-8: 53 lines, each ending in LF; the
+// banner carries the version of the build.
 std::string usage_text();
 
 // `utf8` converted for a console whose charset (nl_langinfo(CODESET)) is

@@ -1,27 +1,15 @@
 #include "db/calibration_db.h"
 
 #include <array>
-#include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
-#include "config/text_rules.h"
+#include "db/table_check.h"
 
 namespace kalvynex {
 
 namespace {
-
-constexpr char kTablePrefix[] = "ERROR (Checking calibration table): ";
-constexpr char kColumnsPrefix[] = "ERROR (Checking table CALIBRATION): ";
-constexpr char kLoadPrefix[] = "load_from_db(): ";
-
-// The columns that a load reads, in the order of the missing-columns message.
-constexpr std::array<const char*, 13> kRequiredColumns = {
-    "NETWORK", "LOCATION", "STA", "CHAN",    "STARTDATE", "ENDDATE", "SENS",
-    "ID_SENS", "FREQ",     "ID_FREQ", "SAC", "FAP",       "LDDATE"};
-
-// Column names longer than this do not fit the name buffer and match nothing.
-constexpr SQLLEN kColumnNameBuffer = 32;
 
 // The channel codes go in as parameters, never spliced into the text, so a
 // code with an apostrophe cannot alter the statement.
@@ -29,14 +17,6 @@ constexpr char kSelect[] =
     "select STARTDATE,ENDDATE,SENS,ID_SENS,FREQ,ID_FREQ,SAC,FAP,LDDATE "
     "from CALIBRATION where NETWORK=? and LOCATION=? and STA=? and CHAN=? "
     "order by STARTDATE";
-
-SQLCHAR* sql_text(const std::string& text) {
-  return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str()));
-}
-
-SQLCHAR* sql_text(const char* text) {
-  return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text));
-}
 
 Timestamp to_timestamp(const SQL_TIMESTAMP_STRUCT& t) {
   Timestamp result;
@@ -96,8 +76,8 @@ bool read_timestamp_column(SQLHSTMT statement, SQLUSMALLINT column, Timestamp* o
   return true;
 }
 
-bool has_non_ascii_byte(const ChannelKey& key) {
-  for (const std::string* code : {&key.network, &key.location, &key.sta, &key.chan}) {
+bool has_non_ascii_byte(const ChannelCodes& codes) {
+  for (const std::string* code : {&codes.network, &codes.location, &codes.sta, &codes.chan}) {
     for (const char c : *code) {
       if (static_cast<unsigned char>(c) >= 0x80) return true;
     }
@@ -105,204 +85,77 @@ bool has_non_ascii_byte(const ChannelKey& key) {
   return false;
 }
 
-// True when diagnostic record 1 of `statement` says that a text could not be
-// represented in the database's character set: SQLSTATE 22021 (character not
-// in repertoire, e.g. bytes that are no valid UTF-8 in a UTF8 database) or
-// 22P05 (PostgreSQL: no equivalent in the database's encoding).
-bool is_unrepresentable_text_error(const OdbcHandle& statement) {
-  SQLCHAR state[6] = {0};
-  SQLINTEGER native = 0;
-  SQLCHAR message[8] = {0};
-  SQLSMALLINT length = 0;
-  const SQLRETURN rc = SQLGetDiagRec(SQL_HANDLE_STMT, statement.get(), 1, state, &native,
-                                     message, sizeof message, &length);
-  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return false;
-  const char* code = reinterpret_cast<const char*>(state);
-  return std::strcmp(code, "22021") == 0 || std::strcmp(code, "22P05") == 0;
+// True when the failure says that a text could not be represented in the
+// database's character set: SQLSTATE 22021 (character not in repertoire,
+// e.g. bytes that are no valid UTF-8 in a UTF8 database) or 22P05
+// (PostgreSQL: no equivalent in the database's encoding).
+bool is_unrepresentable_text_error(const Status& status) {
+  return status.sqlstate() == "22021" || status.sqlstate() == "22P05";
 }
 
 }  // namespace
 
-bool CalibrationDb::connect(const std::string& data_source, const std::string& user,
-                            const std::string& password) {
-  data_source_ = data_source;
-  user_ = user;
-  password_ = password;
-  return open_connection();
+Status CalibrationDb::connect(const ConnectionParameters& parameters) {
+  return connection_.open(parameters);
 }
 
-bool CalibrationDb::open_connection() {
-  connection_.reset();
-  environment_.reset();
+Status CalibrationDb::check_table() { return check_calibration_table(connection_); }
 
-  if (!odbc_succeeded(environment_.allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE))) {
-    last_error_ = "Connection ERROR: ENV initialization error";
-    return false;
-  }
-  if (!odbc_succeeded(SQLSetEnvAttr(environment_.get(), SQL_ATTR_ODBC_VERSION,
-                                    reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
-                                    SQL_IS_INTEGER))) {
-    last_error_ = "Connection ERROR: SQLSetEnvAttr()";
-    environment_.reset();
-    return false;
-  }
-  if (!odbc_succeeded(connection_.allocate(SQL_HANDLE_DBC, environment_.get()))) {
-    last_error_ = "Connection ERROR: DBC initialization error";
-    environment_.reset();
-    return false;
-  }
-  const SQLRETURN rc =
-      SQLConnect(connection_.get(), sql_text(data_source_), SQL_NTS, sql_text(user_),
-                 SQL_NTS, sql_text(password_), SQL_NTS);
-  if (odbc_succeeded(rc)) return true;
-
-  last_error_ = "Connection ERROR: " + diagnostic_text(connection_);
-  connection_.reset();
-  environment_.reset();
-  return false;
+Status CalibrationDb::load_from_db(const ChannelCodes& codes, bool descending,
+                                   std::optional<CalibrationRecord>* chosen) {
+  return load_first_match(
+      codes, descending, [](const Timestamp&, const Timestamp&) { return true; }, chosen);
 }
 
-std::string CalibrationDb::current_catalog() const {
-  std::vector<SQLCHAR> name(1024, 0);
-  SQLINTEGER length = 0;
-  const SQLRETURN rc =
-      SQLGetConnectAttr(connection_.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
-                        static_cast<SQLINTEGER>(name.size()), &length);
-  if (!odbc_succeeded(rc)) return std::string();
-  name.back() = 0;
-  return std::string(reinterpret_cast<const char*>(name.data()));
-}
-
-bool CalibrationDb::check_table() {
-  OdbcHandle statement;
-  if (!odbc_succeeded(statement.allocate(SQL_HANDLE_STMT, connection_.get()))) {
-    last_error_ = std::string(kTablePrefix) + "STMT initialization error";
-    return false;
-  }
-
-  // Some drivers search every database the user can see when no catalog is
-  // given; the connection's own catalog, when it reports one, keeps a
-  // CALIBRATION of another database from passing the check.
-  const std::string catalog = current_catalog();
-  SQLCHAR* catalog_name = catalog.empty() ? nullptr : sql_text(catalog);
-  const SQLSMALLINT catalog_length = catalog.empty() ? 0 : SQL_NTS;
-
-  // The quotes belong to the type list: only base tables count, not views.
-  SQLRETURN rc = SQLTables(statement.get(), catalog_name, catalog_length, nullptr, 0,
-                           sql_text("CALIBRATION"), SQL_NTS, sql_text("'TABLE'"), SQL_NTS);
-  if (!odbc_succeeded(rc)) {
-    last_error_ = kTablePrefix + diagnostic_text(statement);
-    return false;
-  }
-  rc = SQLFetch(statement.get());
-  if (rc == SQL_NO_DATA) {
-    last_error_ = std::string(kColumnsPrefix) + "NOT FOUND";
-    return false;
-  }
-  if (!odbc_succeeded(rc)) {
-    last_error_ = kColumnsPrefix + diagnostic_text(statement);
-    return false;
-  }
-  SQLCloseCursor(statement.get());
-
-  rc = SQLColumns(statement.get(), catalog_name, catalog_length, nullptr, 0,
-                  sql_text("CALIBRATION"), SQL_NTS, nullptr, 0);
-  if (!odbc_succeeded(rc)) {
-    last_error_ = kColumnsPrefix + diagnostic_text(statement);
-    return false;
-  }
-
-  std::vector<char> name(kColumnNameBuffer, 0);
-  SQLLEN name_length = 0;
-  SQLBindCol(statement.get(), 4, SQL_C_CHAR, name.data(), kColumnNameBuffer, &name_length);
-
-  std::array<bool, kRequiredColumns.size()> found{};
-  for (;;) {
-    name_length = 0;
-    rc = SQLFetch(statement.get());
-    if (rc == SQL_NO_DATA) break;
-    if (!odbc_succeeded(rc)) {
-      last_error_ = kColumnsPrefix + diagnostic_text(statement);
-      return false;
-    }
-    // A name that filled the buffer was cut, and a cut name matches nothing.
-    if (name_length < 0 || name_length >= kColumnNameBuffer) continue;
-    const std::string column(name.data(), strnlen(name.data(), static_cast<size_t>(name_length)));
-    for (std::size_t i = 0; i < kRequiredColumns.size(); ++i) {
-      if (equals_ignore_case(column, kRequiredColumns[i])) {
-        found[i] = true;
-        break;
-      }
-    }
-  }
-  SQLCloseCursor(statement.get());
-
-  std::string missing;
-  for (std::size_t i = 0; i < kRequiredColumns.size(); ++i) {
-    if (found[i]) continue;
-    if (!missing.empty()) missing += ',';
-    missing += kRequiredColumns[i];
-  }
-  if (!missing.empty()) {
-    last_error_ = "ERROR (Checking table CALIBRATION). NOT FOUND column(s): " + missing;
-    return false;
-  }
-  last_error_.clear();
-  return true;
-}
-
-bool CalibrationDb::load_from_db(const ChannelKey& key, bool descending) {
-  return load_first_match(key, descending,
-                          [](const Timestamp&, const Timestamp&) { return true; });
-}
-
-bool CalibrationDb::load_for_date(const ChannelKey& key, const Timestamp& date) {
-  if (date.year <= 0) return load_from_db(key, true);
+Status CalibrationDb::load_for_date(const ChannelCodes& codes, const Timestamp& date,
+                                    std::optional<CalibrationRecord>* chosen) {
+  if (date.year <= 0) return load_from_db(codes, true, chosen);
   const double t = timestamp_seconds(date);
-  return load_first_match(key, true, [t](const Timestamp& start, const Timestamp& end) {
-    if (timestamp_seconds(start) > t) return false;
-    return is_open_end(end) || t <= timestamp_seconds(end);
-  });
+  return load_first_match(
+      codes, true,
+      [t](const Timestamp& start, const Timestamp& end) {
+        if (timestamp_seconds(start) > t) return false;
+        return is_open_end(end) || t <= timestamp_seconds(end);
+      },
+      chosen);
 }
 
-bool CalibrationDb::load_first_match(const ChannelKey& key, bool descending,
-                                     const RowFilter& accept) {
-  chosen_record_ = CalibrationRecord();
+Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descending,
+                                       const RowFilter& accept,
+                                       std::optional<CalibrationRecord>* chosen) {
+  chosen->reset();
 
   OdbcHandle statement;
-  if (!odbc_succeeded(statement.allocate(SQL_HANDLE_STMT, connection_.get()))) {
-    last_error_ = std::string(kLoadPrefix) + "STMT initialization error";
-    return false;
-  }
+  Status status = connection_.new_statement(Stage::kLoad, &statement);
+  if (!status.ok()) return status;
   SQLHSTMT stmt = statement.get();
 
-  const std::array<const std::string*, 4> codes = {&key.network, &key.location, &key.sta,
-                                                   &key.chan};
-  std::array<SQLLEN, 4> code_lengths{};
-  for (std::size_t i = 0; i < codes.size(); ++i) {
-    code_lengths[i] = static_cast<SQLLEN>(codes[i]->size());
-    const SQLULEN column_size = codes[i]->empty() ? 1 : codes[i]->size();
-    const SQLRETURN rc = SQLBindParameter(
-        stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-        column_size, 0, const_cast<char*>(codes[i]->data()), code_lengths[i],
-        &code_lengths[i]);
-    if (!odbc_succeeded(rc)) {
-      last_error_ = kLoadPrefix + diagnostic_text(statement);
-      return false;
-    }
+  // In the order of the statement's parameters.
+  const std::array<const std::string*, 4> parameters = {&codes.network, &codes.location,
+                                                        &codes.sta, &codes.chan};
+  std::array<SQLLEN, 4> lengths{};
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    lengths[i] = static_cast<SQLLEN>(parameters[i]->size());
+    const SQLULEN column_size = parameters[i]->empty() ? 1 : parameters[i]->size();
+    status = check_odbc(
+        SQLBindParameter(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR,
+                         SQL_VARCHAR, column_size, 0, const_cast<char*>(parameters[i]->data()),
+                         lengths[i], &lengths[i]),
+        statement, Stage::kLoad);
+    if (!status.ok()) return status;
   }
 
   std::string query = kSelect;
   if (descending) query += " desc";
-  if (!odbc_succeeded(SQLExecDirect(stmt, sql_text(query), SQL_NTS))) {
+  status = check_odbc(SQLExecDirect(stmt, sql_text(query), SQL_NTS), statement, Stage::kLoad);
+  if (!status.ok()) {
     // The codes are the only text the statement takes from outside. A code
     // that the database cannot even represent in its character set (say the
     // byte 0xFF for a UTF8 database) cannot name a stored channel: the
     // channel is not found, which is no failure of the query. Only codes with
     // bytes beyond ASCII can cause that; for any other code the error stands.
-    if (has_non_ascii_byte(key) && is_unrepresentable_text_error(statement)) return true;
-    last_error_ = kLoadPrefix + diagnostic_text(statement);
-    return false;
+    if (has_non_ascii_byte(codes) && is_unrepresentable_text_error(status)) return Status();
+    return status;
   }
 
   // The columns that decide the choice are bound; the two texts and the load
@@ -313,12 +166,26 @@ bool CalibrationDb::load_first_match(const ChannelKey& key, bool descending,
   SQLSMALLINT id_sens = 0, id_freq = 0;
   SQLLEN start_ind = 0, end_ind = 0, sens_ind = 0, id_sens_ind = 0, freq_ind = 0,
          id_freq_ind = 0;
-  SQLBindCol(stmt, 1, SQL_C_TYPE_TIMESTAMP, &start, sizeof start, &start_ind);
-  SQLBindCol(stmt, 2, SQL_C_TYPE_TIMESTAMP, &end, sizeof end, &end_ind);
-  SQLBindCol(stmt, 3, SQL_C_DOUBLE, &sens, 0, &sens_ind);
-  SQLBindCol(stmt, 4, SQL_C_SSHORT, &id_sens, 0, &id_sens_ind);
-  SQLBindCol(stmt, 5, SQL_C_DOUBLE, &freq, 0, &freq_ind);
-  SQLBindCol(stmt, 6, SQL_C_SSHORT, &id_freq, 0, &id_freq_ind);
+  struct Binding {
+    SQLSMALLINT c_type;
+    SQLPOINTER target;
+    SQLLEN length;
+    SQLLEN* indicator;
+  };
+  const Binding bindings[] = {
+      {SQL_C_TYPE_TIMESTAMP, &start, sizeof start, &start_ind},
+      {SQL_C_TYPE_TIMESTAMP, &end, sizeof end, &end_ind},
+      {SQL_C_DOUBLE, &sens, 0, &sens_ind},
+      {SQL_C_SSHORT, &id_sens, 0, &id_sens_ind},
+      {SQL_C_DOUBLE, &freq, 0, &freq_ind},
+      {SQL_C_SSHORT, &id_freq, 0, &id_freq_ind},
+  };
+  SQLUSMALLINT column = 1;
+  for (const Binding& b : bindings) {
+    status = check_odbc(SQLBindCol(stmt, column++, b.c_type, b.target, b.length, b.indicator),
+                        statement, Stage::kLoad);
+    if (!status.ok()) return status;
+  }
 
   for (;;) {
     // A NULL leaves a bound buffer as it was; start every row from zero so
@@ -328,21 +195,16 @@ bool CalibrationDb::load_first_match(const ChannelKey& key, bool descending,
     id_sens = id_freq = 0;
 
     const SQLRETURN rc = SQLFetch(stmt);
-    if (rc == SQL_NO_DATA) return true;
-    if (!odbc_succeeded(rc)) {
-      last_error_ = kLoadPrefix + diagnostic_text(statement);
-      return false;
-    }
+    if (rc == SQL_NO_DATA) return Status();
+    status = check_odbc(rc, statement, Stage::kLoad);
+    if (!status.ok()) return status;
 
     const Timestamp row_start = to_timestamp(start);
     const Timestamp row_end = end_ind == SQL_NULL_DATA ? null_date() : to_timestamp(end);
     if (!accept(row_start, row_end)) continue;
 
     CalibrationRecord record;
-    record.network = key.network;
-    record.location = key.location;
-    record.sta = key.sta;
-    record.chan = key.chan;
+    record.codes = codes;
     record.startdate = row_start;
     record.enddate = row_end;
     record.sens = sens_ind == SQL_NULL_DATA ? -1.0 : sens;
@@ -351,16 +213,11 @@ bool CalibrationDb::load_first_match(const ChannelKey& key, bool descending,
     record.id_freq = id_freq;
     if (!read_text_column(stmt, 7, &record.sac) || !read_text_column(stmt, 8, &record.fap) ||
         !read_timestamp_column(stmt, 9, &record.lddate)) {
-      last_error_ = kLoadPrefix + diagnostic_text(statement);
-      return false;
+      return check_odbc(SQL_ERROR, statement, Stage::kLoad);
     }
-    chosen_record_ = std::move(record);
-    return true;
+    *chosen = std::move(record);
+    return Status();
   }
-}
-
-std::string CalibrationDb::get_last_error() const {
-  return last_error_.empty() ? std::string("NO_ERROR") : last_error_;
 }
 
 }  // namespace kalvynex

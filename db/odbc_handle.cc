@@ -37,16 +37,28 @@ void OdbcHandle::reset() {
   handle_ = SQL_NULL_HANDLE;
 }
 
-std::string diagnostic_text(const OdbcHandle& handle) {
+OdbcDiagnostic read_diagnostic(const OdbcHandle& handle) {
   constexpr SQLSMALLINT kBufferLength = 1024;
   std::vector<SQLCHAR> buffer(kBufferLength, 0);
+  SQLCHAR state[6] = {0};
+  SQLINTEGER native = 0;
   SQLSMALLINT text_length = 0;
-  if (handle) {
-    SQLGetDiagRec(handle.type(), handle.get(), 1, nullptr, nullptr, buffer.data(),
-                  kBufferLength, &text_length);
-  }
+  OdbcDiagnostic diagnostic;
+  if (!handle) return diagnostic;
+  const SQLRETURN rc = SQLGetDiagRec(handle.type(), handle.get(), 1, state, &native,
+                                     buffer.data(), kBufferLength, &text_length);
+  if (!odbc_succeeded(rc)) return diagnostic;
+  state[5] = 0;
   buffer.back() = 0;  // the driver manager cuts longer texts; never trust it blindly
-  return std::string(reinterpret_cast<const char*>(buffer.data()));
+  diagnostic.sqlstate = reinterpret_cast<const char*>(state);
+  diagnostic.text = reinterpret_cast<const char*>(buffer.data());
+  return diagnostic;
+}
+
+Status check_odbc(SQLRETURN rc, const OdbcHandle& handle, Stage stage) {
+  if (odbc_succeeded(rc)) return Status();
+  OdbcDiagnostic diagnostic = read_diagnostic(handle);
+  return Status::failure(stage, std::move(diagnostic.text), std::move(diagnostic.sqlstate));
 }
 
 }  // namespace kalvynex

@@ -1,5 +1,5 @@
 // Thin ownership of ODBC handles: each handle is freed by the one object
-// that holds it, on every path.
+// that holds it, on every path; and the one way to read why a call failed.
 #ifndef KALVYNEX_DB_ODBC_HANDLE_H_
 #define KALVYNEX_DB_ODBC_HANDLE_H_
 
@@ -7,6 +7,8 @@
 #include <sqlext.h>
 
 #include <string>
+
+#include "core/status.h"
 
 namespace kalvynex {
 
@@ -27,7 +29,7 @@ class OdbcHandle {
 
   // Allocates a handle of `type` under `parent` (SQL_NULL_HANDLE for an
   // environment) and takes it over. Returns the result of SQLAllocHandle;
-  // on failure the object stays empty.
+  // on any result but success the object stays empty.
   SQLRETURN allocate(SQLSMALLINT type, SQLHANDLE parent);
 
   // Frees the handle, if any. A connection is disconnected first.
@@ -42,9 +44,18 @@ class OdbcHandle {
   SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// Message text of diagnostic record 1 of `handle`: at most 1023 bytes,
-// empty when there is no record. SQLSTATE and native code are not read.
-std::string diagnostic_text(const OdbcHandle& handle);
+// Diagnostic record 1 of a handle.
+struct OdbcDiagnostic {
+  std::string sqlstate;  // empty when there is no record
+  std::string text;      // at most 1023 bytes
+};
+
+OdbcDiagnostic read_diagnostic(const OdbcHandle& handle);
+
+// Success when `rc` is SQL_SUCCESS or SQL_SUCCESS_WITH_INFO; otherwise a
+// failure of `stage` with diagnostic record 1 of `handle`. Every ODBC call
+// whose failure matters goes through here.
+Status check_odbc(SQLRETURN rc, const OdbcHandle& handle, Stage stage);
 
 }  // namespace kalvynex
 

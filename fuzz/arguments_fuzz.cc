@@ -1,6 +1,5 @@
 // The argument list and the settings readers that take it: parse_arguments,
-// then read_database_settings and read_output_directory of the settings
-// object, with both settings files present.
+// then gather_settings, with both settings files present.
 //
 // Input: pieces separated by NUL bytes. The first is the program's own file
 // "kalvynex.ini", the second the system file "qev.ini" (missing when there
@@ -8,7 +7,7 @@
 #include "config/run_arguments.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
-#include "config/text_rules.h"
+#include "core/text_rules.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/scratch_files.h"
 
@@ -57,14 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (outcome == ParseOutcome::kRun) {
     FUZZ_CHECK(arguments.date_text.size() <= kMaxValueLength);
     FUZZ_CHECK(arguments.output_type.size() <= kMaxValueLength);
-    FUZZ_CHECK(arguments.response_field.empty() || arguments.response_field == "FAP" ||
-               arguments.response_field == "SAC");
-    const ChannelSelector& channel = arguments.channel;
+    const ChannelCodes& channel = arguments.channel;
     check_code(channel.sta);
     check_code(channel.chan);
     check_code(channel.network);
     check_code(channel.location);
-    if (channel.is_complete()) {
+    if (is_complete(channel)) {
       for (const std::string* code : {&channel.sta, &channel.chan, &channel.network,
                                       &channel.location}) {
         FUZZ_CHECK(!code->empty() && code->size() <= kMaxCodeLength);
@@ -75,13 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   SettingsEnvironment env;
   env.program_path = files.path("kalvynex");
   env.qev = files.dir();
-  ProgramSettings settings("kalvynex.ini", env);
-  FUZZ_CHECK(settings.program_file() == files.path("kalvynex.ini"));
-  FUZZ_CHECK(settings.system_file() == (pieces.size() > 1 ? files.path("qev.ini") : ""));
+  const SettingsFiles settings_files = locate_settings_files(env);
+  FUZZ_CHECK(settings_files.program_file == files.path("kalvynex.ini"));
+  FUZZ_CHECK(settings_files.system_file == (pieces.size() > 1 ? files.path("qev.ini") : ""));
 
-  const DatabaseSettings database = settings.read_database_settings(args);
-  settings.read_output_directory(args);
-  const std::string& out_dir = settings.get_output_directory();
+  const ProgramSettings settings = gather_settings(args, settings_files);
+  const DatabaseSettings& database = settings.database;
+  const std::string& out_dir = settings.output_directory;
 
   FUZZ_CHECK(database.data_dir.find('\\') == std::string::npos);
   FUZZ_CHECK(out_dir.find('\\') == std::string::npos);
@@ -96,10 +93,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(database.use_tend);
   }
 
-  // The access by key name agrees with what was gathered.
-  std::string value;
-  FUZZ_CHECK(settings.get_value("ODBC", &value) && value == database.odbc);
-  FUZZ_CHECK(settings.get_value("out_dir", &value) && value == out_dir);
-  FUZZ_CHECK(settings.get_value("use_tend", &value) && value == (database.use_tend ? "1" : "0"));
   return 0;
 }

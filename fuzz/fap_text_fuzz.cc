@@ -77,10 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   FapHeaderFields header;
-  header.sta = "ABC";
-  header.chan = "BHZ";
-  header.location = "00";
-  header.network = "XX";
+  header.codes.sta = "ABC";
+  header.codes.chan = "BHZ";
+  header.codes.location = "00";
+  header.codes.network = "XX";
   header.start.year = 2005;
   header.start.month = 3;
   header.start.day = 1;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/string_printf.h"
 #include "fuzz/fuzz_support.h"
 #include "response/number_format.h"
 

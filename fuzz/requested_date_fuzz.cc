@@ -1,7 +1,7 @@
 // The DATE= text read as a timestamp, and the seconds count by which the
 // record choice compares it with the calibration periods. Input: the text.
 #include "app/requested_date.h"
-#include "db/calibration_record.h"
+#include "core/timestamp.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

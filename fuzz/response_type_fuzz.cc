@@ -1,6 +1,6 @@
 // The TYPE_OUT text: resolve_response_type, resolve_sac_kind, unit_name and
 // unit_label. Input: the text.
-#include "config/text_rules.h"
+#include "core/text_rules.h"
 #include "fuzz/fuzz_support.h"
 #include "response/response_type.h"
 

@@ -51,10 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   SacHeaderFields header;
-  header.sta = "ABC";
-  header.chan = "BHZ";
-  header.network = "XX";
-  header.location = "00";
+  header.codes.sta = "ABC";
+  header.codes.chan = "BHZ";
+  header.codes.network = "XX";
+  header.codes.location = "00";
   header.start.year = static_cast<int16_t>(kind);
   header.start.month = static_cast<uint16_t>(kind >> 16);
   header.end.year = static_cast<int16_t>(kind >> 8);

@@ -1,7 +1,7 @@
 // The settings-file reader. Input: the section name on the first line, the
 // key on the second, the file's contents after them.
 #include "config/settings_file.h"
-#include "config/text_rules.h"
+#include "core/text_rules.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/scratch_files.h"
 

@@ -1,5 +1,6 @@
 #include "response/fap_header.h"
 
+#include "core/string_printf.h"
 #include "response/number_format.h"
 
 namespace kalvynex {
@@ -29,15 +30,15 @@ std::string build_fap_header(const FapHeaderFields& fields) {
   // CAL2: station, channel, empty auxiliary id and instrument type, calib,
   // calper, empty sample rate, on and off time. Without an off time the line
   // ends in a blank.
-  std::string header = string_printf("CAL2 %-5s %-3s %-4s %-6s ", fields.sta.c_str(),
-                                     fields.chan.c_str(), "", "");
+  std::string header = string_printf("CAL2 %-5s %-3s %-4s %-6s ", fields.codes.sta.c_str(),
+                                     fields.codes.chan.c_str(), "", "");
   header += format_exponent(fields.calib, 15, 8);
   header += string_printf(" %7.3f %-11s %s %s\n", fields.calper, "", on.c_str(), off.c_str());
 
   // The codes in the order station, channel, location, network. An empty
   // label leaves two blanks before the parenthesis.
-  header += string_printf(" ( %s:%s:%s:%s %s )\n", fields.sta.c_str(), fields.chan.c_str(),
-                          fields.location.c_str(), fields.network.c_str(),
+  header += string_printf(" ( %s:%s:%s:%s %s )\n", fields.codes.sta.c_str(), fields.codes.chan.c_str(),
+                          fields.codes.location.c_str(), fields.codes.network.c_str(),
                           unit_label(fields.type).c_str());
 
   // FAP2: stage 0, output in counts, empty decimation, correction 0.0, the

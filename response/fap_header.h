@@ -5,16 +5,14 @@
 
 #include <string>
 
-#include "db/timestamp.h"
+#include "core/channel_codes.h"
+#include "core/timestamp.h"
 #include "response/response_type.h"
 
 namespace kalvynex {
 
 struct FapHeaderFields {
-  std::string sta;
-  std::string chan;
-  std::string location;
-  std::string network;
+  ChannelCodes codes;
   Timestamp start;
   Timestamp end;          // year 0 or below: no end
   int triplet_count = 0;  // triplet lines written: FAP2 field (limited to

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/string_printf.h"
 #include "response/number_format.h"
 
 namespace kalvynex {

@@ -1,16 +1,12 @@
-// printf-style formatting into std::string, and the exponent notation of
-// this system's outputs: always a sign and at least three exponent digits
-// (1.2566371e-002, -1.00000000e+000), whatever the C library prints.
+// The exponent notation of this system's outputs: always a sign and at least
+// three exponent digits (1.2566371e-002, -1.00000000e+000), whatever the C
+// library prints.
 #ifndef KALVYNEX_RESPONSE_NUMBER_FORMAT_H_
 #define KALVYNEX_RESPONSE_NUMBER_FORMAT_H_
 
 #include <string>
 
 namespace kalvynex {
-
-// vsnprintf into a string of the exact length needed.
-std::string string_printf(const char* format, ...)
-    __attribute__((format(printf, 1, 2)));
 
 // `value` as printf's "%<width>.<precision>e" would write it if the exponent
 // always had three or more digits: the number is formatted first, then padded

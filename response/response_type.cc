@@ -1,6 +1,7 @@
 #include "response/response_type.h"
 
-#include "config/text_rules.h"
+#include "core/string_printf.h"
+#include "core/text_rules.h"
 #include "response/number_format.h"
 
 namespace kalvynex {

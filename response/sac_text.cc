@@ -1,6 +1,7 @@
 #include "response/sac_text.h"
 
-#include "config/text_rules.h"
+#include "core/string_printf.h"
+#include "core/text_rules.h"
 #include "response/number_format.h"
 
 namespace kalvynex {
@@ -53,8 +54,8 @@ void append_line(const std::string& text, std::size_t start, std::size_t end, in
 
 std::string build_sac_header(const SacHeaderFields& fields) {
   std::string header = string_printf(
-      "# Station %s\n# Channel %s\n# Location %s\n# Network %s\n# Time %s", fields.sta.c_str(),
-      fields.chan.c_str(), fields.location.c_str(), fields.network.c_str(),
+      "# Station %s\n# Channel %s\n# Location %s\n# Network %s\n# Time %s", fields.codes.sta.c_str(),
+      fields.codes.chan.c_str(), fields.codes.location.c_str(), fields.codes.network.c_str(),
       sac_time(fields.start).c_str());
   if (!is_open_end(fields.end)) header += " / " + sac_time(fields.end);
   header += '\n';

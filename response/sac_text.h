@@ -5,15 +5,13 @@
 
 #include <string>
 
-#include "db/timestamp.h"
+#include "core/channel_codes.h"
+#include "core/timestamp.h"
 
 namespace kalvynex {
 
 struct SacHeaderFields {
-  std::string sta;
-  std::string chan;
-  std::string network;
-  std::string location;
+  ChannelCodes codes;
   Timestamp start;
   Timestamp end;  // year 0 or below: no end
   int kind = 1;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
+
 namespace kalvynex {
 namespace {
 
@@ -17,23 +19,23 @@ RunArguments parse(std::vector<std::string> words) {
 TEST(ParseArgumentsTest, SplitsSelectIntoTheFourCodes) {
   struct Case {
     std::vector<std::string> args;
-    ChannelSelector expected;
+    ChannelCodes expected;
   };
   const Case cases[] = {
-      {{}, {"", "", "", ""}},
-      {{"SELECT=ABC:BHZ:XX:00"}, {"ABC", "BHZ", "XX", "00"}},
-      {{"select=abc:Bhz:xx:00"}, {"abc", "Bhz", "xx", "00"}},
-      {{"SELECT=ABC:BHZ:XX"}, {"ABC", "BHZ", "XX", ""}},
-      {{"SELECT=ABC::XX:00"}, {"ABC", "XX", "00", ""}},
-      {{"SELECT=:ABC:BHZ:XX:00"}, {"ABC", "BHZ", "XX", "00"}},
-      {{"SELECT=::A:::B:C:D::"}, {"A", "B", "C", "D"}},
-      {{"SELECT=A:B:C:D:E"}, {"A", "B", "C", "D"}},
-      {{"SELECT=A:B:C:D", "SELECT=X:Y"}, {"X", "Y", "C", "D"}},
-      {{"SELECT=A:B:C:D", "SELECT=:::"}, {"A", "B", "C", "D"}},
-      {{"SELECT= A :B"}, {" A ", "B", "", ""}},
-      {{"SELECT"}, {"", "", "", ""}},
+      {{}, select_codes("", "", "", "")},
+      {{"SELECT=ABC:BHZ:XX:00"}, select_codes("ABC", "BHZ", "XX", "00")},
+      {{"select=abc:Bhz:xx:00"}, select_codes("abc", "Bhz", "xx", "00")},
+      {{"SELECT=ABC:BHZ:XX"}, select_codes("ABC", "BHZ", "XX", "")},
+      {{"SELECT=ABC::XX:00"}, select_codes("ABC", "XX", "00", "")},
+      {{"SELECT=:ABC:BHZ:XX:00"}, select_codes("ABC", "BHZ", "XX", "00")},
+      {{"SELECT=::A:::B:C:D::"}, select_codes("A", "B", "C", "D")},
+      {{"SELECT=A:B:C:D:E"}, select_codes("A", "B", "C", "D")},
+      {{"SELECT=A:B:C:D", "SELECT=X:Y"}, select_codes("X", "Y", "C", "D")},
+      {{"SELECT=A:B:C:D", "SELECT=:::"}, select_codes("A", "B", "C", "D")},
+      {{"SELECT= A :B"}, select_codes(" A ", "B", "", "")},
+      {{"SELECT"}, select_codes("", "", "", "")},
       // Overlong codes are kept whole; is_complete() refuses them.
-      {{"SELECT=ABCDEFGH:B:C:D"}, {"ABCDEFGH", "B", "C", "D"}},
+      {{"SELECT=ABCDEFGH:B:C:D"}, select_codes("ABCDEFGH", "B", "C", "D")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
@@ -47,22 +49,22 @@ TEST(ParseArgumentsTest, SplitsSelectIntoTheFourCodes) {
 
 TEST(ParseArgumentsTest, CompleteSelectorNeedsFourCodesOfOneToSevenBytes) {
   struct Case {
-    ChannelSelector channel;
+    ChannelCodes channel;
     bool complete;
   };
   const Case cases[] = {
-      {{"ABC", "BHZ", "XX", "00"}, true},
-      {{"ABCDEFG", "B", "C", "D"}, true},
-      {{"ABCDEFGH", "B", "C", "D"}, false},
-      {{"A", "B", "C", "DDDDDDDD"}, false},
-      {{"A", "B", "C", ""}, false},
-      {{"", "B", "C", "D"}, false},
+      {select_codes("ABC", "BHZ", "XX", "00"), true},
+      {select_codes("ABCDEFG", "B", "C", "D"), true},
+      {select_codes("ABCDEFGH", "B", "C", "D"), false},
+      {select_codes("A", "B", "C", "DDDDDDDD"), false},
+      {select_codes("A", "B", "C", ""), false},
+      {select_codes("", "B", "C", "D"), false},
       // Seven letters but eight bytes in UTF-8: too long.
-      {{"A", "\xD0\x96" "BCDEF", "C", "D"}, true},
-      {{"A", "\xD0\x96" "BCDEFG", "C", "D"}, false},
+      {select_codes("A", "\xD0\x96" "BCDEF", "C", "D"), true},
+      {select_codes("A", "\xD0\x96" "BCDEFG", "C", "D"), false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.channel.is_complete(), c.complete)
+    EXPECT_EQ(is_complete(c.channel), c.complete)
         << c.channel.sta << ':' << c.channel.chan << ':' << c.channel.network
         << ':' << c.channel.location;
   }
@@ -71,23 +73,26 @@ TEST(ParseArgumentsTest, CompleteSelectorNeedsFourCodesOfOneToSevenBytes) {
 TEST(ParseArgumentsTest, ChoosesTheResponseFieldBySwitches) {
   struct Case {
     std::vector<std::string> args;
-    const char* expected;
+    ResponseField expected;
   };
+  constexpr ResponseField kNone = ResponseField::kByContent;
+  constexpr ResponseField kFap = ResponseField::kFap;
+  constexpr ResponseField kSac = ResponseField::kSac;
   const Case cases[] = {
-      {{}, ""},
-      {{"-FAP"}, "FAP"},
-      {{"-fap"}, "FAP"},
-      {{"/FAP"}, "FAP"},
-      {{"xFAP"}, "FAP"},
-      {{"-FAPS"}, "FAP"},
-      {{"FAP"}, ""},
-      {{"-FA"}, ""},
-      {{"/SAC"}, "SAC"},
-      {{"-FAP", "-FAP"}, "FAP"},
-      {{"-FAP", "-SAC"}, ""},
-      {{"-SAC", "-FAP"}, ""},
-      {{"-FAP", "-SAC", "-FAP"}, "FAP"},
-      {{"-SAC", "/fap", "-sac"}, "SAC"},
+      {{}, kNone},
+      {{"-FAP"}, kFap},
+      {{"-fap"}, kFap},
+      {{"/FAP"}, kFap},
+      {{"xFAP"}, kFap},
+      {{"-FAPS"}, kFap},
+      {{"FAP"}, kNone},
+      {{"-FA"}, kNone},
+      {{"/SAC"}, kSac},
+      {{"-FAP", "-FAP"}, kFap},
+      {{"-FAP", "-SAC"}, kNone},
+      {{"-SAC", "-FAP"}, kNone},
+      {{"-FAP", "-SAC", "-FAP"}, kFap},
+      {{"-SAC", "/fap", "-sac"}, kSac},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(parse(c.args).response_field, c.expected)
@@ -128,10 +133,10 @@ TEST(ParseArgumentsTest, PassesOverArgumentsOfOtherReaders) {
   const RunArguments out =
       parse({"", "x", "ODBC=-FAP", "OUT_DIR=C:\\X", "-use_tend", "helpme",
              "-help=1", "DATA=E:\\D", "PASSWORD=SACK", "SELECT=A:B:C:D"});
-  EXPECT_EQ(out.response_field, "");
+  EXPECT_EQ(out.response_field, ResponseField::kByContent);
   EXPECT_EQ(out.date_text, "");
   EXPECT_EQ(out.output_type, "GSE2");
-  EXPECT_TRUE(out.channel.is_complete());
+  EXPECT_TRUE(is_complete(out.channel));
 }
 
 TEST(ParseArgumentsTest, HelpWordStopsTheScan) {

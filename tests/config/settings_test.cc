@@ -23,29 +23,26 @@ TEST(SettingsTest, PlacesTheProgramFile) {
   struct Case {
     const char* program_path;
     const char* executable_path;
-    const char* base_file;     // SystemSettings alone
-    const char* program_file;  // ProgramSettings("kalvynex.ini")
+    const char* program_file;
   };
   const Case cases[] = {
-      {"C:\\Tools\\kalvynex.exe", "", "C:/Tools/kalvynex.ini", "C:/Tools/kalvynex.ini"},
-      {"/opt/kx/bin/kalvynex", "/elsewhere/kalvynex", "/opt/kx/bin/kalvyini",
-       "/opt/kx/bin/kalvynex.ini"},
-      {"./kalvynex", "", "./kalvyini", "./kalvynex.ini"},
+      {"C:\\Tools\\kalvynex.exe", "", "C:/Tools/kalvynex.ini"},
+      {"/opt/kx/bin/kalvynex", "/elsewhere/kalvynex", "/opt/kx/bin/kalvynex.ini"},
+      {"./kalvynex", "", "./kalvynex.ini"},
       // Started through PATH: beside the executable, else the current
       // directory.
-      {"kalvynex", "/usr/local/bin/kalvynex", "kalvyini", "/usr/local/bin/kalvynex.ini"},
-      {"kalvynex", "", "kalvyini", "kalvynex.ini"},
+      {"kalvynex", "/usr/local/bin/kalvynex", "/usr/local/bin/kalvynex.ini"},
+      {"kalvynex", "", "kalvynex.ini"},
       // A short last component keeps the directory of argument 0.
-      {"/opt/k", "", "/opini", "/opt/kalvynex.ini"},
-      {"ab", "", "ini", "kalvynex.ini"},
-      {"", "", "ini", "kalvynex.ini"},
+      {"/opt/k", "", "/opt/kalvynex.ini"},
+      {"ab", "", "kalvynex.ini"},
+      {"", "", "kalvynex.ini"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.program_path);
     SettingsEnvironment env = environment(c.program_path);
     env.executable_path = c.executable_path;
-    EXPECT_EQ(SystemSettings(env).program_file(), c.base_file);
-    EXPECT_EQ(ProgramSettings("kalvynex.ini", env).program_file(), c.program_file);
+    EXPECT_EQ(locate_settings_files(env).program_file, c.program_file);
   }
 }
 
@@ -74,7 +71,7 @@ TEST(SettingsTest, FindsTheSystemFile) {
     SettingsEnvironment env = environment("kalvynex");
     env.qev = c.qev;
     env.windir = c.windir;
-    EXPECT_EQ(SystemSettings(env).system_file(), c.expected);
+    EXPECT_EQ(locate_settings_files(env).system_file, c.expected);
   }
 }
 
@@ -139,8 +136,8 @@ TEST(SettingsTest, GathersDatabaseSettingsInOrderOfPrecedence) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Installation installation(c.program_ini, c.system_ini);
-    ProgramSettings settings("kalvynex.ini", installation.env);
-    const DatabaseSettings got = settings.read_database_settings(command_line(c.args));
+    const DatabaseSettings got =
+        gather_settings(command_line(c.args), locate_settings_files(installation.env)).database;
     EXPECT_EQ(got.odbc, c.expected.odbc);
     EXPECT_EQ(got.user, c.expected.user);
     EXPECT_EQ(got.password, c.expected.password);
@@ -174,8 +171,8 @@ TEST(SettingsTest, DecidesUseTend) {
                  (c.system_ini ? c.system_ini : "(none)") + " | " +
                  testing::PrintToString(c.args));
     Installation installation(c.program_ini, c.system_ini);
-    ProgramSettings settings("kalvynex.ini", installation.env);
-    EXPECT_EQ(settings.read_database_settings(command_line(c.args)).use_tend,
+    EXPECT_EQ(gather_settings(command_line(c.args), locate_settings_files(installation.env))
+                  .database.use_tend,
               c.expected);
   }
 }
@@ -203,64 +200,10 @@ TEST(SettingsTest, GathersTheOutputDirectory) {
                  (c.system_ini ? c.system_ini : "(none)") + " | " +
                  testing::PrintToString(c.args));
     Installation installation(c.program_ini, c.system_ini);
-    ProgramSettings settings("kalvynex.ini", installation.env);
-    settings.read_output_directory(command_line(c.args));
-    EXPECT_EQ(settings.get_output_directory(), c.expected);
+    EXPECT_EQ(gather_settings(command_line(c.args), locate_settings_files(installation.env))
+                  .output_directory,
+              c.expected);
   }
-}
-
-TEST(SettingsTest, GetAndSetValueByKey) {
-  ProgramSettings settings("kalvynex.ini", environment("kalvynex"));
-  SystemSettings& base = settings;  // the keys are reached through the base
-  std::string value;
-
-  EXPECT_TRUE(base.get_value("ODBC", &value));
-  EXPECT_EQ(value, "QEV");
-  EXPECT_TRUE(base.get_value("data_dir", &value));
-  EXPECT_EQ(value, "D:\\DATA");  // turned into "/" form only when gathered or set
-
-  base.set_value("Data_Dir", "X:\\in");
-  base.set_value("out_dir", "Y:\\out");
-  base.set_value("password", "secret");
-  EXPECT_TRUE(base.get_value("DATA_DIR", &value));
-  EXPECT_EQ(value, "X:/in");
-  EXPECT_TRUE(base.get_value("OUT_DIR", &value));
-  EXPECT_EQ(value, "Y:/out");
-  EXPECT_EQ(settings.get_output_directory(), "Y:/out");
-  EXPECT_TRUE(base.get_value("Password", &value));
-  EXPECT_EQ(value, "secret");
-
-  struct UseTendCase {
-    const char* value;
-    const char* read_back;
-  };
-  for (const UseTendCase& c : {UseTendCase{"1", "1"}, UseTendCase{"0", "0"},
-                               UseTendCase{"no", "1"}, UseTendCase{"", "1"},
-                               UseTendCase{"00", "1"}}) {
-    base.set_value("USE_TEND", c.value);
-    EXPECT_TRUE(base.get_value("use_tend", &value));
-    EXPECT_EQ(value, c.read_back) << '"' << c.value << '"';
-  }
-
-  value = "untouched";
-  EXPECT_FALSE(base.get_value("dir", &value));
-  EXPECT_EQ(value, "untouched");
-  base.set_value("odbc_x", "changed");
-  EXPECT_TRUE(base.get_value("odbc", &value));
-  EXPECT_EQ(value, "QEV");
-
-  // Only the derived class knows OUT_DIR.
-  SystemSettings plain(environment("kalvynex"));
-  value = "untouched";
-  EXPECT_FALSE(plain.get_value("OUT_DIR", &value));
-  EXPECT_EQ(value, "untouched");
-}
-
-TEST(SettingsTest, GatherKeepsARaisedUseTendFlag) {
-  Installation installation("[DATABASE]\nUSE_TEND=0\n", nullptr);
-  ProgramSettings settings("kalvynex.ini", installation.env);
-  settings.set_value("use_tend", "1");
-  EXPECT_TRUE(settings.read_database_settings(command_line({})).use_tend);
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <stdlib.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "tests/support/files.h"
 #include "tests/support/scratch_db.h"
 #include "tests/support/temp_dir.h"
 
@@ -44,7 +46,25 @@ class CalibrationDbTest : public ::testing::Test {
     delete dir_;
   }
 
-  void SetUp() override { ASSERT_TRUE(db_.connect("unit_db", "", "")) << db_.get_last_error(); }
+  void SetUp() override {
+    const Status status = db_.connect(unit_db());
+    ASSERT_TRUE(status.ok()) << status.text();
+  }
+
+  static ConnectionParameters unit_db() {
+    ConnectionParameters parameters;
+    parameters.data_source = "unit_db";
+    return parameters;
+  }
+
+  // The record that load_from_db chooses for station `sta` of channel
+  // N.L.C; the load must succeed.
+  std::optional<CalibrationRecord> load(const std::string& sta, bool descending = true) {
+    std::optional<CalibrationRecord> chosen;
+    const Status status = db_.load_from_db(select_codes(sta, "C", "N", "L"), descending, &chosen);
+    EXPECT_TRUE(status.ok()) << status.text();
+    return chosen;
+  }
 
   static TempDir* dir_;
   static ScratchDatabase* database_;
@@ -54,30 +74,25 @@ class CalibrationDbTest : public ::testing::Test {
 TempDir* CalibrationDbTest::dir_ = nullptr;
 ScratchDatabase* CalibrationDbTest::database_ = nullptr;
 
-TEST(CalibrationDbConnectTest, NoErrorBeforeAnyFailureThenTheDriverManagerText) {
+TEST(CalibrationDbConnectTest, FailureCarriesTheStageStateAndDriverManagerText) {
   CalibrationDb db;
-  EXPECT_EQ(db.get_last_error(), "NO_ERROR");
-  EXPECT_FALSE(db.connect("no_such_data_source", "", ""));
-  EXPECT_EQ(db.get_last_error(),
-            "Connection ERROR: [unixODBC][Driver Manager]Data source name not found and no "
+  ConnectionParameters parameters;
+  parameters.data_source = "no_such_data_source";
+  const Status status = db.connect(parameters);
+  EXPECT_EQ(status.stage(), Stage::kConnect);
+  EXPECT_EQ(status.sqlstate(), "IM002");
+  EXPECT_EQ(status.text(),
+            "[unixODBC][Driver Manager]Data source name not found and no "
             "default driver specified");
-  EXPECT_TRUE(db.chosen_record().empty());
 }
 
-TEST_F(CalibrationDbTest, SuccessfulCheckClearsTheLastError) {
-  CalibrationDb failed;
-  EXPECT_FALSE(failed.connect("no_such_data_source", "", ""));
-  EXPECT_TRUE(db_.check_table());
-  EXPECT_EQ(db_.get_last_error(), "NO_ERROR");
-}
+TEST_F(CalibrationDbTest, CheckFindsTheTable) { EXPECT_TRUE(db_.check_table().ok()); }
 
 TEST_F(CalibrationDbTest, LatestRecordCarriesEveryColumn) {
-  ASSERT_TRUE(db_.load_from_db({"N", "L", "S", "C"}, true));
-  const CalibrationRecord& r = db_.chosen_record();
-  EXPECT_EQ(r.network, "N");
-  EXPECT_EQ(r.location, "L");
-  EXPECT_EQ(r.sta, "S");
-  EXPECT_EQ(r.chan, "C");
+  const std::optional<CalibrationRecord> chosen = load("S");
+  ASSERT_TRUE(chosen);
+  const CalibrationRecord& r = *chosen;
+  EXPECT_EQ(r.codes, select_codes("S", "C", "N", "L"));
   EXPECT_EQ(r.startdate.year, 2010);
   EXPECT_EQ(r.startdate.fraction, 0u);  // fractions of a second never count
   EXPECT_EQ(r.enddate.year, 2011);
@@ -92,15 +107,20 @@ TEST_F(CalibrationDbTest, LatestRecordCarriesEveryColumn) {
 }
 
 TEST_F(CalibrationDbTest, AscendingOrderChoosesTheEarliest) {
-  ASSERT_TRUE(db_.load_from_db({"N", "L", "S", "C"}, false));
-  EXPECT_EQ(db_.chosen_record().startdate.year, 2000);
+  const std::optional<CalibrationRecord> chosen = load("S", false);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->startdate.year, 2000);
 }
 
 TEST_F(CalibrationDbTest, NullColumnsNeverShowThePreviousRow) {
   // The 2010 row is fetched first and passed over; nothing of it may leak
   // into the 2000 row, whose columns are all NULL.
-  ASSERT_TRUE(db_.load_for_date({"N", "L", "S", "C"}, Timestamp{2015, 1, 1, 0, 0, 0, 0}));
-  const CalibrationRecord& r = db_.chosen_record();
+  std::optional<CalibrationRecord> chosen;
+  ASSERT_TRUE(db_.load_for_date(select_codes("S", "C", "N", "L"), Timestamp::at(2015, 1, 1),
+                                &chosen)
+                  .ok());
+  ASSERT_TRUE(chosen);
+  const CalibrationRecord& r = *chosen;
   EXPECT_EQ(r.startdate.year, 2000);
   EXPECT_EQ(r.enddate.year, -1);
   EXPECT_EQ(r.enddate.month, 0);
@@ -117,8 +137,9 @@ TEST_F(CalibrationDbTest, NullColumnsNeverShowThePreviousRow) {
 TEST_F(CalibrationDbTest, LongTextArrivesWhole) {
   // A cut response text would be corrupted data: it is read in pieces until
   // the driver has given all of it.
-  ASSERT_TRUE(db_.load_from_db({"N", "L", "LONG", "C"}, true));
-  const std::string& sac = db_.chosen_record().sac;
+  const std::optional<CalibrationRecord> chosen = load("LONG");
+  ASSERT_TRUE(chosen);
+  const std::string& sac = chosen->sac;
   ASSERT_EQ(sac.size(), 200000u);
   EXPECT_EQ(sac.find_first_not_of("ab"), std::string::npos);
   EXPECT_EQ(sac.substr(0, 4), "abab");
@@ -126,14 +147,14 @@ TEST_F(CalibrationDbTest, LongTextArrivesWhole) {
 }
 
 TEST_F(CalibrationDbTest, CodesAreValuesNotStatementText) {
-  ASSERT_TRUE(db_.load_from_db({"N", "L", "O'K", "C"}, true));
-  EXPECT_EQ(db_.chosen_record().sac, "quoted");
+  const std::optional<CalibrationRecord> quoted = load("O'K");
+  ASSERT_TRUE(quoted);
+  EXPECT_EQ(quoted->sac, "quoted");
 
   const char* const hostile[] = {"S' OR '1'='1", "%", "_", "S'--", "S;"};
   for (const char* sta : hostile) {
     SCOPED_TRACE(sta);
-    ASSERT_TRUE(db_.load_from_db({"N", "L", sta, "C"}, true)) << db_.get_last_error();
-    EXPECT_TRUE(db_.chosen_record().empty());
+    EXPECT_FALSE(load(sta));
   }
 }
 
@@ -143,31 +164,30 @@ TEST_F(CalibrationDbTest, DateChoiceHasInclusiveBoundsAndNoMatchIsNoFailure) {
     int chosen_year;  // 0: nothing chosen
   };
   const Case cases[] = {
-      {{2010, 1, 1, 0, 0, 0, 0}, 2010},  // the start itself (its fraction does not count)
-      {{2011, 1, 1, 0, 0, 0, 0}, 2010},  // the end itself
-      {{2011, 1, 1, 0, 0, 1, 0}, 2000},  // after the end: the older open period
-      {{1999, 12, 31, 23, 59, 59, 0}, 0},
-      {{0, 1, 1, 0, 0, 0, 0}, 2010},     // year 0: like no date
-      {{-5, 1, 1, 0, 0, 0, 0}, 2010},
+      {Timestamp::at(2010, 1, 1), 2010},  // the start itself (its fraction does not count)
+      {Timestamp::at(2011, 1, 1), 2010},  // the end itself
+      {Timestamp::at(2011, 1, 1, 0, 0, 1), 2000},  // after the end: the older open period
+      {Timestamp::at(1999, 12, 31, 23, 59, 59), 0},
+      {Timestamp::at(0, 1, 1), 2010},  // year 0: like no date
+      {Timestamp::at(-5, 1, 1), 2010},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.date.year);
-    ASSERT_TRUE(db_.load_for_date({"N", "L", "S", "C"}, c.date));
-    EXPECT_EQ(db_.chosen_record().startdate.year, c.chosen_year);
-    EXPECT_EQ(db_.chosen_record().empty(), c.chosen_year == 0);
+    std::optional<CalibrationRecord> chosen;
+    ASSERT_TRUE(db_.load_for_date(select_codes("S", "C", "N", "L"), c.date, &chosen).ok());
+    EXPECT_EQ(chosen ? chosen->startdate.year : 0, c.chosen_year);
   }
-  EXPECT_EQ(db_.get_last_error(), "NO_ERROR");
 }
 
-TEST_F(CalibrationDbTest, FailedQueryNamesTheLoadAndEmptiesTheChoice) {
-  ASSERT_TRUE(db_.load_from_db({"N", "L", "S", "C"}, true));
+TEST_F(CalibrationDbTest, FailedQueryIsALoadFailureAndEmptiesTheChoice) {
+  std::optional<CalibrationRecord> chosen = load("S");
+  ASSERT_TRUE(chosen);
   database_->execute("ALTER TABLE CALIBRATION RENAME TO CALIBRATION_AWAY");
-  const bool loaded = db_.load_from_db({"N", "L", "S", "C"}, true);
+  const Status status = db_.load_from_db(select_codes("S", "C", "N", "L"), true, &chosen);
   database_->execute("ALTER TABLE CALIBRATION_AWAY RENAME TO CALIBRATION");
-  EXPECT_FALSE(loaded);
-  EXPECT_EQ(db_.get_last_error().rfind("load_from_db(): ", 0), 0u) << db_.get_last_error();
-  EXPECT_NE(db_.get_last_error().find("no such table"), std::string::npos);
-  EXPECT_TRUE(db_.chosen_record().empty());
+  EXPECT_EQ(status.stage(), Stage::kLoad);
+  EXPECT_NE(status.text().find("no such table"), std::string::npos) << status.text();
+  EXPECT_FALSE(chosen);
 }
 
 }  // namespace

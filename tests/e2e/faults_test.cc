@@ -105,7 +105,7 @@ class OpenConnection {
     if (!odbc_succeeded(SQLDriverConnect(connection_.get(), nullptr,
                                          reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
                                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
-      throw std::runtime_error("connect: " + diagnostic_text(connection_));
+      throw std::runtime_error("connect: " + read_diagnostic(connection_).text);
     }
     if (!autocommit) {
       SQLSetConnectAttr(connection_.get(), SQL_ATTR_AUTOCOMMIT,
@@ -122,7 +122,7 @@ class OpenConnection {
     const SQLRETURN rc =
         SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
     if (!odbc_succeeded(rc) && rc != SQL_NO_DATA) {
-      throw std::runtime_error("execute: " + diagnostic_text(statement) + "\n" + sql);
+      throw std::runtime_error("execute: " + read_diagnostic(statement).text + "\n" + sql);
     }
     SQLSMALLINT columns = 0;
     SQLNumResultCols(statement.get(), &columns);

@@ -8,24 +8,13 @@
 namespace kalvynex {
 namespace {
 
-Timestamp make_time(int year, int month, int day, int hour, int minute, int second) {
-  Timestamp t;
-  t.year = static_cast<int16_t>(year);
-  t.month = static_cast<uint16_t>(month);
-  t.day = static_cast<uint16_t>(day);
-  t.hour = static_cast<uint16_t>(hour);
-  t.minute = static_cast<uint16_t>(minute);
-  t.second = static_cast<uint16_t>(second);
-  return t;
-}
-
 FapHeaderFields abc_fields() {
   FapHeaderFields fields;
-  fields.sta = "ABC";
-  fields.chan = "BHZ";
-  fields.location = "00";
-  fields.network = "XX";
-  fields.start = make_time(2005, 3, 1, 12, 30, 0);
+  fields.codes.sta = "ABC";
+  fields.codes.chan = "BHZ";
+  fields.codes.location = "00";
+  fields.codes.network = "XX";
+  fields.start = Timestamp::at(2005, 3, 1, 12, 30, 0);
   fields.end.year = -1;
   fields.triplet_count = 52;
   fields.type = ResponseType{1, 0, -9};
@@ -53,12 +42,12 @@ TEST(BuildFapHeaderTest, WritesDefaultHeader) {
 
 TEST(BuildFapHeaderTest, WritesEndDateOnlyForPositiveYear) {
   FapHeaderFields fields = abc_fields();
-  fields.end = make_time(2010, 12, 31, 23, 59, 59);
+  fields.end = Timestamp::at(2010, 12, 31, 23, 59, 59);
   EXPECT_EQ(lines_of(build_fap_header(fields))[0],
             "CAL2 ABC   BHZ             -1.00000000e+000  -1.000             "
             "2005/03/01 12:30 2010/12/31 23:59");
   for (int year : {0, -1}) {
-    fields.end = make_time(year, 12, 31, 23, 59, 59);
+    fields.end = Timestamp::at(year, 12, 31, 23, 59, 59);
     const std::string cal2 = lines_of(build_fap_header(fields))[0];
     EXPECT_EQ(cal2.substr(cal2.size() - 18), " 2005/03/01 12:30 ") << "year " << year;
   }
@@ -66,11 +55,11 @@ TEST(BuildFapHeaderTest, WritesEndDateOnlyForPositiveYear) {
 
 TEST(BuildFapHeaderTest, WritesCalibrationValuesAndLongCodesWhole) {
   FapHeaderFields fields = abc_fields();
-  fields.sta = "ABCDEF";
-  fields.chan = "BHZE";
+  fields.codes.sta = "ABCDEF";
+  fields.codes.chan = "BHZE";
   fields.calib = 0.0125663706;
   fields.calper = 1234.5678;
-  fields.start = make_time(5, 1, 2, 3, 4, 5);
+  fields.start = Timestamp::at(5, 1, 2, 3, 4, 5);
   EXPECT_EQ(lines_of(build_fap_header(fields))[0],
             "CAL2 ABCDEF BHZE             1.25663706e-002 1234.568             "
             "0005/01/02 03:04 ");

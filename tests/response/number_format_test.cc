@@ -1,3 +1,4 @@
+#include "core/string_printf.h"
 #include "response/number_format.h"
 
 #include <cmath>

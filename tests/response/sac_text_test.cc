@@ -8,25 +8,14 @@
 namespace kalvynex {
 namespace {
 
-Timestamp make_time(int year, int month, int day, int hour, int minute, int second) {
-  Timestamp t;
-  t.year = static_cast<int16_t>(year);
-  t.month = static_cast<uint16_t>(month);
-  t.day = static_cast<uint16_t>(day);
-  t.hour = static_cast<uint16_t>(hour);
-  t.minute = static_cast<uint16_t>(minute);
-  t.second = static_cast<uint16_t>(second);
-  return t;
-}
-
 SacHeaderFields abc_fields() {
   SacHeaderFields fields;
-  fields.sta = "ABC";
-  fields.chan = "BHZ";
-  fields.network = "XX";
-  fields.location = "00";
-  fields.start = make_time(2005, 3, 1, 12, 30, 0);
-  fields.end = make_time(2010, 12, 31, 23, 59, 59);
+  fields.codes.sta = "ABC";
+  fields.codes.chan = "BHZ";
+  fields.codes.network = "XX";
+  fields.codes.location = "00";
+  fields.start = Timestamp::at(2005, 3, 1, 12, 30, 0);
+  fields.end = Timestamp::at(2010, 12, 31, 23, 59, 59);
   fields.kind = 1;
   return fields;
 }
@@ -44,13 +33,13 @@ TEST(BuildSacHeaderTest, WritesSixLinesWithTimeSpan) {
 TEST(BuildSacHeaderTest, WritesStartAloneWithoutEnd) {
   SacHeaderFields fields = abc_fields();
   for (int year : {0, -1}) {
-    fields.end = make_time(year, 12, 31, 23, 59, 59);
+    fields.end = Timestamp::at(year, 12, 31, 23, 59, 59);
     EXPECT_NE(build_sac_header(fields).find("\n# Time 2005.03.01 12:30:00\n# Count"),
               std::string::npos)
         << "year " << year;
   }
-  fields.start = make_time(7, 1, 2, 3, 4, 5);
-  fields.end = make_time(1, 1, 1, 0, 0, 0);
+  fields.start = Timestamp::at(7, 1, 2, 3, 4, 5);
+  fields.end = Timestamp::at(1, 1, 1, 0, 0, 0);
   EXPECT_NE(build_sac_header(fields).find("\n# Time 0007.01.02 03:04:05 / 0001.01.01 00:00:00\n"),
             std::string::npos);
 }

@@ -94,12 +94,12 @@ void execute_sql(const std::string& connection_string, const std::string& sql) {
   std::string in = connection_string;
   SQLRETURN rc = SQLDriverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
                                   SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-  if (!odbc_succeeded(rc)) throw std::runtime_error("connect: " + diagnostic_text(dbc));
+  if (!odbc_succeeded(rc)) throw std::runtime_error("connect: " + read_diagnostic(dbc).text);
   stmt.allocate(SQL_HANDLE_STMT, dbc.get());
   std::string text = sql;
   rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
   if (!odbc_succeeded(rc) && rc != SQL_NO_DATA) {
-    throw std::runtime_error("execute: " + diagnostic_text(stmt) + "\n" + sql);
+    throw std::runtime_error("execute: " + read_diagnostic(stmt).text + "\n" + sql);
   }
   stmt.reset();
   dbc.reset();

@@ -1,4 +1,4 @@
-#include "db/calibration_record.h"
+#include "core/calibration_record.h"
 
 #include <gtest/gtest.h>
 

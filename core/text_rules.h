@@ -1,8 +1,8 @@
 // Small text rules shared by the readers of command-line words, settings
 // files and TYPE_OUT texts. Texts are 8-bit strings; only the Latin letters
 // A-Z and a-z are folded when case is ignored.
-#ifndef KALVYNEX_CONFIG_TEXT_RULES_H_
-#define KALVYNEX_CONFIG_TEXT_RULES_H_
+#ifndef KALVYNEX_CORE_TEXT_RULES_H_
+#define KALVYNEX_CORE_TEXT_RULES_H_
 
 #include <string>
 
@@ -25,4 +25,4 @@ int add_clamped(int a, int b);
 
 }  // namespace kalvynex
 
-#endif  // KALVYNEX_CONFIG_TEXT_RULES_H_
+#endif  // KALVYNEX_CORE_TEXT_RULES_H_

@@ -1,4 +1,4 @@
-#include "config/text_rules.h"
+#include "core/text_rules.h"
 
 #include <climits>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "db/calibration_record.h"
+#include "core/timestamp.h"
 
 namespace kalvynex {
 
@@ -34,6 +34,17 @@ double timestamp_seconds(int year, int month, int day, int hour, int minute,
   const double days = 365.0 * years + leap_days + day_of_year - 1;
   return days * 86400.0 + hour * 3600.0 + minute * 60.0 +
          static_cast<double>(static_cast<float>(second));
+}
+
+Timestamp Timestamp::at(int year, int month, int day, int hour, int minute, int second) {
+  Timestamp t;
+  t.year = static_cast<int16_t>(year);
+  t.month = static_cast<uint16_t>(month);
+  t.day = static_cast<uint16_t>(day);
+  t.hour = static_cast<uint16_t>(hour);
+  t.minute = static_cast<uint16_t>(minute);
+  t.second = static_cast<uint16_t>(second);
+  return t;
 }
 
 double timestamp_seconds(const Timestamp& t) {

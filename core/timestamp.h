@@ -1,0 +1,40 @@
+// A calendar time as the database delivers it: the field layout of ODBC's
+// SQL_TIMESTAMP_STRUCT, kept free of the ODBC headers so that every layer
+// can use it, with the calendar arithmetic that compares two of them.
+#ifndef KALVYNEX_CORE_TIMESTAMP_H_
+#define KALVYNEX_CORE_TIMESTAMP_H_
+
+#include <cstdint>
+
+namespace kalvynex {
+
+struct Timestamp {
+  int16_t year = 0;
+  uint16_t month = 0;
+  uint16_t day = 0;
+  uint16_t hour = 0;
+  uint16_t minute = 0;
+  uint16_t second = 0;
+  uint32_t fraction = 0;  // nanoseconds; always zeroed after a load
+
+  // A calendar time given field by field.
+  static Timestamp at(int year, int month, int day, int hour = 0, int minute = 0,
+                      int second = 0);
+};
+
+// An end date whose year is 0 or below marks a calibration without an end.
+inline bool is_open_end(const Timestamp& end) { return end.year <= 0; }
+
+// True for years divisible by 4, except centuries not divisible by 400.
+bool is_leap_year(int year);
+
+// Seconds from 1970-01-01 00:00:00 to the given calendar time, with no time
+// zone, as a double; used only to compare timestamps. A month above 12 counts
+// as December, a month of 0 as January.
+double timestamp_seconds(int year, int month, int day, int hour, int minute,
+                         int second);
+double timestamp_seconds(const Timestamp& t);
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_CORE_TIMESTAMP_H_

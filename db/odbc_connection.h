@@ -1,0 +1,47 @@
+// One ODBC connection with its environment, opened from a data source name,
+// user and password, and closed properly when the object goes.
+#ifndef KALVYNEX_DB_ODBC_CONNECTION_H_
+#define KALVYNEX_DB_ODBC_CONNECTION_H_
+
+#include <string>
+
+#include "core/status.h"
+#include "db/calibration_source.h"
+#include "db/odbc_handle.h"
+
+namespace kalvynex {
+
+class OdbcConnection {
+ public:
+  OdbcConnection() = default;
+  OdbcConnection(const OdbcConnection&) = delete;
+  OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+  // Opens the ODBC 3 environment and connects. Failures are of stage
+  // kConnect; a connection open before is closed first.
+  Status open(const ConnectionParameters& parameters);
+
+  bool is_open() const { return static_cast<bool>(connection_); }
+
+  // A new statement handle on this connection, in *statement; a failure is
+  // of `stage`.
+  Status new_statement(Stage stage, OdbcHandle* statement) const;
+
+  // The connection's catalog (its database), or empty when the driver names
+  // none.
+  std::string current_catalog() const;
+
+ private:
+  // The environment outlives the connection: members are destroyed in
+  // reverse order.
+  OdbcHandle environment_;
+  OdbcHandle connection_;
+};
+
+// `text` as the ODBC API takes input texts.
+SQLCHAR* sql_text(const std::string& text);
+SQLCHAR* sql_text(const char* text);
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_DB_ODBC_CONNECTION_H_
