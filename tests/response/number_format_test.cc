@@ -1,4 +1,3 @@
-#include "core/string_printf.h"
 #include "response/number_format.h"
 
 #include <cmath>
@@ -7,6 +6,8 @@
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "core/string_printf.h"
 
 namespace kalvynex {
 namespace {
