@@ -1,6 +1,5 @@
 #include "app/requested_date.h"
 
-#include <cstdint>
 #include <cstdio>
 
 namespace kalvynex {
@@ -14,13 +13,7 @@ Timestamp parse_requested_date(const std::string& date_text) {
   std::sscanf(date_text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour,
               &minute, &second);
 
-  Timestamp date;
-  date.year = static_cast<int16_t>(year);
-  date.month = static_cast<uint16_t>(month);
-  date.day = static_cast<uint16_t>(day);
-  date.hour = static_cast<uint16_t>(hour);
-  date.minute = static_cast<uint16_t>(minute);
-  date.second = static_cast<uint16_t>(second);
+  Timestamp date = Timestamp::at(year, month, day, hour, minute, second);
   if (date.month == 0) date.month = 1;
   if (date.month > 12) date.month = 12;
   if (date.day == 0) date.day = 1;

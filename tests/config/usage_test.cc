@@ -9,7 +9,7 @@ namespace {
 
 // The screen as it must appear, blank for blank. Line 35 ends in one blank.
 constexpr char kExpectedScreen[] = R"SCREEN(Описание:
-  Kalvynex v1.4.3 - Программа сохраняет в файл АЧХ из базы данных (таблица CALIBRATION, поля SAC и FAP) в указанном формате.
+  Kalvynex v)SCREEN" KALVYNEX_VERSION R"SCREEN( - Программа сохраняет в файл АЧХ из базы данных (таблица CALIBRATION, поля SAC и FAP) в указанном формате.
 
 Примечания:
   В поле SAC хранится прямая характеристика по смещению в Count/М

@@ -17,9 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBadSelect = 255;     // -1
-constexpr int kConnectFailed = 254;  // -2
-constexpr int kSaveFailed = 251;     // -5
 
 constexpr char kIncorrectSelect[] = "Incorrect [SELECT=] param\n";
 

@@ -18,7 +18,6 @@
 namespace kalvynex {
 namespace {
 
-constexpr int kTableCheckFailed = 253;  // -3
 
 // A text of `length` lower-case letters that never repeats within a few
 // hundred thousand characters in a way that a misplaced cut or a chunk read
@@ -59,7 +58,7 @@ TEST_P(DatabaseBackendsTest, LongSacTextArrivesWhole) {
                                "\r\n# Channel CHZ\r\n# Location LL\r\n# Network NN\r\n"
                                "# Time 2000.01.01 00:00:00\r\n# Count/(M/sec)\r\n";
     const std::string expected = header + letters(lengths[i]);
-    const std::string written = read_bytes(file);
+    const std::string written = read_file_bytes(file);
     EXPECT_EQ(written.size(), expected.size());
     EXPECT_TRUE(written == expected) << "content differs from the stored text";
   }
@@ -84,7 +83,7 @@ TEST_P(DatabaseBackendsTest, LongColumnNamesMatchNoRequiredColumn) {
   };
   const Case cases[] = {
       {required + long_columns, "ERROR (Checking table CALIBRATION). NOT FOUND column(s): LDDATE\n\n",
-       kTableCheckFailed},
+       kTableOrLoadFailed},
       {required + long_columns + ", LDDATE TIMESTAMP",
        "Loading data (ABC:BHZ:XX:00) from database\nNOT FOUND: ABC:BHZ:XX:00 ()\n\n", 1},
   };
@@ -127,7 +126,7 @@ TEST_P(DatabaseBackendsTest, TableInAnotherDatabaseDoesNotCount) {
     EXPECT_EQ(r.out,
               "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
               "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
-    EXPECT_EQ(r.exit_status, kTableCheckFailed);
+    EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
   }
 }
 
@@ -146,7 +145,7 @@ TEST_P(DatabaseBackendsTest, LowerCaseTableOnMariaDbFailsTheQuery) {
       connected_prefix(kDsn) + "Loading data (ABC:BHZ:XX:00) from database\nload_from_db(): ";
   EXPECT_EQ(r.out.substr(0, expected_start.size()), expected_start) << r.out;
   EXPECT_NE(r.out.find("CALIBRATION' doesn't exist"), std::string::npos) << r.out;
-  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
 }
 
 // The ids are read as 16-bit numbers. From a wider column, a value beyond
@@ -165,7 +164,7 @@ TEST_P(DatabaseBackendsTest, IdOutsideSixteenBitsFailsOnlyOnMariaDb) {
   if (GetParam() == Backend::MariaDB) {
     EXPECT_NE(r.out.find("load_from_db(): "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("out of range"), std::string::npos) << r.out;
-    EXPECT_EQ(r.exit_status, kTableCheckFailed);
+    EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
   } else {
     EXPECT_EQ(r.exit_status, 0) << r.out;
   }
@@ -184,7 +183,7 @@ TEST_P(DatabaseBackendsTest, SchemaNamedAfterTheRoleHidesTheTableOnPostgreSql) {
   EXPECT_EQ(r.out,
             "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
             "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
-  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
 }
 
 // Without Database= the connection has no database of its own (the MariaDB
@@ -201,7 +200,7 @@ TEST_P(DatabaseBackendsTest, MariaDbDataSourceNeedsItsDatabase) {
   EXPECT_EQ(r.out,
             "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
             "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
-  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
 }
 
 std::set<std::string> driver_logs_of_kalvynex() {
@@ -233,7 +232,7 @@ std::string new_driver_logs(const std::set<std::string>& before, const std::stri
   for (const std::string& name : driver_logs_of_kalvynex()) {
     if (before.count(name) != 0) continue;
     added += " /tmp/" + name;
-    if (read_bytes("/tmp/" + name).find(secret) != std::string::npos) *leaked = true;
+    if (read_file_bytes("/tmp/" + name).find(secret) != std::string::npos) *leaked = true;
     unlink(("/tmp/" + name).c_str());
   }
   return added;
@@ -248,7 +247,7 @@ std::string new_driver_logs(const std::set<std::string>& before, const std::stri
 TEST_P(DatabaseBackendsTest, DriverLogFollowsTheDriverEntry) {
   if (GetParam() != Backend::PostgreSQL) GTEST_SKIP() << "psqlODBC only";
   database().create_calibration_table();
-  const std::string debian_entries = read_bytes("/etc/odbcinst.ini");
+  const std::string debian_entries = read_file_bytes("/etc/odbcinst.ini");
   ASSERT_NE(debian_entries.find("[PostgreSQL Unicode]"), std::string::npos);
 
   std::string quiet_entries = debian_entries;

@@ -7,8 +7,6 @@
 namespace kalvynex {
 namespace {
 
-constexpr int kConnectFailed = 254;     // -2
-constexpr int kTableCheckFailed = 253;  // -3
 
 using DatabaseStagesTest = E2eTest;
 
@@ -28,7 +26,7 @@ TEST_P(DatabaseStagesTest, MissingTableFailsTheCheck) {
   EXPECT_EQ(r.out,
             "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
             "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
-  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
 }
 
 TEST_P(DatabaseStagesTest, ViewAloneIsNoTable) {
@@ -41,7 +39,7 @@ TEST_P(DatabaseStagesTest, ViewAloneIsNoTable) {
   EXPECT_EQ(r.out,
             "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
             "ERROR (Checking table CALIBRATION): NOT FOUND\n\n");
-  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
 }
 
 TEST_P(DatabaseStagesTest, MissingColumnsAreListedInTableOrder) {
@@ -69,7 +67,7 @@ TEST_P(DatabaseStagesTest, MissingColumnsAreListedInTableOrder) {
     EXPECT_EQ(r.out, "Connecting to database: kalvynex_test\nOK\nChecking CALIBRATION table\n"
                      "ERROR (Checking table CALIBRATION). NOT FOUND column(s): " +
                          std::string(c.missing) + "\n\n");
-    EXPECT_EQ(r.exit_status, kTableCheckFailed);
+    EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
   }
 }
 
@@ -172,7 +170,7 @@ TEST_P(DatabaseStagesTest, QueryFailureAfterTheCheckIsATableCheckFailure) {
                        "Loading data (ABC:BHZ:XX:00) from database\n"
                        "load_from_db(): ERROR: relation \"calibration\" does not exist;\n"
                        "Error while executing the query\n\n");
-  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseStagesTest, ::testing::ValuesIn(available_backends()),

@@ -4,24 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/exit_status.h"
+#include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch_db.h"
 #include "tests/support/temp_dir.h"
 
 namespace kalvynex {
-
-inline std::string read_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 // What a run prints before the stage at which it ends, for the given codes.
 inline std::string connected_prefix(const std::string& dsn) {

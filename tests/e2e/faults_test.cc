@@ -31,26 +31,12 @@
 namespace kalvynex {
 namespace {
 
-constexpr int kBadSelect = 255;         // -1
-constexpr int kConnectFailed = 254;     // -2
-constexpr int kTableCheckFailed = 253;  // -3
-constexpr int kSaveFailed = 251;        // -5
 
 // The file that the latest period of ABC:BHZ:XX:00 in the demo data gives.
 constexpr char kDemoFile[] = "ABC_BHZ_XX_00_20110101.sac";
 
 bool starts_with(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// The names in `dir`, sorted; hidden ones included.
-std::vector<std::string> list_dir(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // A TCP port on 127.0.0.1 on which nothing listens (free a moment ago).
@@ -192,7 +178,7 @@ class FaultsTest : public E2eTest {
     return connected_prefix(kDsn) + "Loading data (ABC:BHZ:XX:00) from database\nOK\n";
   }
 
-  std::vector<std::string> out_dir_listing() const { return list_dir(out_dir()); }
+  std::vector<std::string> out_dir_listing() const { return directory_entries(out_dir()); }
 };
 
 // ---------------------------------------------------------------------------
@@ -269,7 +255,7 @@ TEST_P(FaultsTest, SelectRefusedByTheServerIsAFailureWithItsText) {
                        "Loading data (ABC:BHZ:XX:00) from database\n"
                        "load_from_db(): ERROR: permission denied for table calibration;\n"
                        "Error while executing the query\n\n");
-  EXPECT_EQ(r.exit_status, kTableCheckFailed);
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed);
   EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
 }
 
@@ -312,7 +298,7 @@ TEST_P(FaultsTest, ConnectionLostDuringTheLoadIsAFailure) {
   EXPECT_TRUE(starts_with(r.out, expected_start)) << r.out;
   EXPECT_GT(r.out.size(), expected_start.size() + 2) << "the driver's text is missing";
   EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n");
-  EXPECT_EQ(r.exit_status, kTableCheckFailed) << r.out;
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed) << r.out;
   EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
 }
 
@@ -322,7 +308,7 @@ TEST_P(FaultsTest, CorruptSqliteFileIsATableFailure) {
   for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 131 + 7);
   dir().write_file("calibration.sqlite", garbage);
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
-  EXPECT_EQ(r.exit_status, kTableCheckFailed) << r.out;
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed) << r.out;
   EXPECT_TRUE(starts_with(r.out, "Connecting to database: kalvynex_test\nOK\n"
                                  "Checking CALIBRATION table\nERROR ("))
       << r.out;
@@ -363,7 +349,7 @@ TEST_P(OutputFaultsTest, OutputDirectoryThatIsAFileIsLeftAlone) {
   const std::string not_a_dir = dir().write_file("plain-file", kEarlierFile);
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + not_a_dir});
   expect_save_failure(r, not_a_dir + "/" + kDemoFile);
-  EXPECT_EQ(read_bytes(not_a_dir), kEarlierFile);
+  EXPECT_EQ(read_file_bytes(not_a_dir), kEarlierFile);
 }
 
 // A small file system of its own, mounted for one test (root only).
@@ -404,8 +390,8 @@ TEST_P(OutputFaultsTest, FullFileSystemKeepsTheEarlierFile) {
   }
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + small});
   expect_save_failure(r, file);
-  EXPECT_EQ(read_bytes(file), kEarlierFile);
-  EXPECT_EQ(list_dir(small), (std::vector<std::string>{kDemoFile, "filler"}));
+  EXPECT_EQ(read_file_bytes(file), kEarlierFile);
+  EXPECT_EQ(directory_entries(small), (std::vector<std::string>{kDemoFile, "filler"}));
 }
 
 TEST_P(OutputFaultsTest, ReadOnlyFileSystemKeepsTheEarlierFile) {
@@ -417,8 +403,8 @@ TEST_P(OutputFaultsTest, ReadOnlyFileSystemKeepsTheEarlierFile) {
   ASSERT_TRUE(file_system.make_read_only());
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + frozen});
   expect_save_failure(r, file);
-  EXPECT_EQ(read_bytes(file), kEarlierFile);
-  EXPECT_EQ(list_dir(frozen), std::vector<std::string>{kDemoFile});
+  EXPECT_EQ(read_file_bytes(file), kEarlierFile);
+  EXPECT_EQ(directory_entries(frozen), std::vector<std::string>{kDemoFile});
 }
 
 TEST_P(OutputFaultsTest, DirectoryInThePlaceOfTheFileIsLeftAlone) {
@@ -426,7 +412,7 @@ TEST_P(OutputFaultsTest, DirectoryInThePlaceOfTheFileIsLeftAlone) {
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
   expect_save_failure(r, demo_file());
   EXPECT_TRUE(std::filesystem::is_directory(demo_file()));
-  EXPECT_EQ(read_bytes(demo_file() + "/inside"), "kept");
+  EXPECT_EQ(read_file_bytes(demo_file() + "/inside"), "kept");
   EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
 }
 
@@ -442,7 +428,7 @@ TEST_P(OutputFaultsTest, FailedWriteKeepsTheEarlierFile) {
   };
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"}, options);
   expect_save_failure(r, demo_file());
-  EXPECT_EQ(read_bytes(demo_file()), kEarlierFile);
+  EXPECT_EQ(read_file_bytes(demo_file()), kEarlierFile);
   EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
 }
 
@@ -483,7 +469,7 @@ TEST_P(OutputFaultsTest, UnwritableDirectoryKeepsTheEarlierFile) {
   arguments.push_back("SELECT=ABC:BHZ:XX:00");
   const ProcessResult r = run_process(program, arguments, options);
   expect_save_failure(r, demo_file());
-  EXPECT_EQ(read_bytes(demo_file()), kEarlierFile);
+  EXPECT_EQ(read_file_bytes(demo_file()), kEarlierFile);
   EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
 }
 
@@ -495,7 +481,7 @@ TEST_P(OutputFaultsTest, ManyRunsAtOnceLeaveOneWholeFile) {
   dir().write_file("single/.keep", "");
   const ProcessResult first = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + single});
   ASSERT_EQ(first.exit_status, 0) << first.out;
-  const std::string expected = read_bytes(single + "/" + kDemoFile);
+  const std::string expected = read_file_bytes(single + "/" + kDemoFile);
   ASSERT_FALSE(expected.empty());
   dir().write_file(std::string("out/") + kDemoFile, expected);
 
@@ -514,7 +500,7 @@ TEST_P(OutputFaultsTest, ManyRunsAtOnceLeaveOneWholeFile) {
   };
   while (!all_done()) {
     ++reads;
-    if (read_bytes(demo_file()) != expected) ++bad_reads;
+    if (read_file_bytes(demo_file()) != expected) ++bad_reads;
   }
   const std::string success = loaded_prefix() + "Writing data to file (" + demo_file() +
                               ")\nOK\n\nOUTPUT FILENAME: " + demo_file() + "\n";
@@ -524,7 +510,7 @@ TEST_P(OutputFaultsTest, ManyRunsAtOnceLeaveOneWholeFile) {
     EXPECT_EQ(r.out, success);
   }
   EXPECT_EQ(bad_reads, 0) << "of " << reads << " reads during the runs";
-  EXPECT_EQ(read_bytes(demo_file()), expected);
+  EXPECT_EQ(read_file_bytes(demo_file()), expected);
   EXPECT_EQ(out_dir_listing(), (std::vector<std::string>{".keep", kDemoFile}));
 }
 
@@ -558,8 +544,8 @@ class HostileCodesTest : public FaultsTest {
     EXPECT_EQ(r.out, loading + "OK\nWriting data to file (" + file + ")\nOK\n\nOUTPUT FILENAME: " +
                          file + "\n");
     EXPECT_EQ(r.exit_status, 0);
-    EXPECT_NE(read_bytes(file).find("\r\n* " + mark + "\r\n"), std::string::npos)
-        << read_bytes(file);
+    EXPECT_NE(read_file_bytes(file).find("\r\n* " + mark + "\r\n"), std::string::npos)
+        << read_file_bytes(file);
     std::filesystem::remove(file);
   }
 };

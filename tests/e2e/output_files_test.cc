@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kSaveFailed = 251;  // -5
 
 // The SAC file of ABC:BHZ:XX:00 for its open period since 2011, velocity.
 constexpr char kSacBhz2011[] =
@@ -112,17 +111,6 @@ std::string save_failed_output(const std::string& select, const std::string& fil
          file + ")\n";
 }
 
-// The names in `dir`, hidden ones included; empty when it does not exist.
-std::vector<std::string> entries(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-    names.push_back(it->path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class OutputFilesTest : public E2eTest {
  protected:
   void SetUp() override {
@@ -139,9 +127,9 @@ TEST_P(OutputFilesTest, GoodRunPrintsEveryStageAndWritesTheSacFile) {
   EXPECT_EQ(r.out, good_run_output("ABC:BHZ:XX:00", file));
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_status, 0);
-  EXPECT_EQ(read_bytes(file), kSacBhz2011);
+  EXPECT_EQ(read_file_bytes(file), kSacBhz2011);
   // Only the one file: nothing temporary stays beside it.
-  EXPECT_EQ(entries(out_dir()),
+  EXPECT_EQ(directory_entries(out_dir()),
             (std::vector<std::string>{".keep", "ABC_BHZ_XX_00_20110101.sac"}));
 }
 
@@ -149,7 +137,7 @@ TEST_P(OutputFilesTest, SacFileWithAnEndDate) {
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "DATE=2007-06-01"});
   ASSERT_EQ(r.exit_status, 0) << r.out;
   // The suffix is the start of the chosen period, not the requested date.
-  EXPECT_EQ(read_bytes(out_file("ABC_BHZ_XX_00_20050301.sac")), kSacBhz2005);
+  EXPECT_EQ(read_file_bytes(out_file("ABC_BHZ_XX_00_20050301.sac")), kSacBhz2005);
 }
 
 TEST_P(OutputFilesTest, SacZerosCountAndUnitFollowTheKindOfMotion) {
@@ -180,7 +168,7 @@ TEST_P(OutputFilesTest, SacZerosCountAndUnitFollowTheKindOfMotion) {
         c.unit_line + "\r\n" + c.zeros_line +
         "\r\nPOLES 4\r\n-0.01234 0.01234\r\n-0.01234 -0.01234\r\n-222.1 222.1\r\n"
         "-222.1 -222.1\r\nCONSTANT 7.89e+13\r\n";
-    EXPECT_EQ(read_bytes(out_file("ABC_BHZ_XX_00_20110101.sac")), expected);
+    EXPECT_EQ(read_file_bytes(out_file("ABC_BHZ_XX_00_20110101.sac")), expected);
   }
 }
 
@@ -214,28 +202,28 @@ TEST_P(OutputFilesTest, FapFileInEachForm) {
     const std::string file = out_file("ABC_BHN_XX_00_20110101.fap");
     EXPECT_EQ(r.out, good_run_output("ABC:BHN:XX:00", file));
     ASSERT_EQ(r.exit_status, 0);
-    EXPECT_EQ(read_bytes(file), cal2 + c.comment + c.fap2 + c.triplets);
+    EXPECT_EQ(read_file_bytes(file), cal2 + c.comment + c.fap2 + c.triplets);
   }
 }
 
 TEST_P(OutputFilesTest, FapSwitchWritesTheFapTextOfARecordHoldingBoth) {
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "-FAP", "DATE=2011-05-05"});
   ASSERT_EQ(r.exit_status, 0) << r.out;
-  EXPECT_EQ(read_bytes(out_file("ABC_BHZ_XX_00_20110101.fap")),
+  EXPECT_EQ(read_file_bytes(out_file("ABC_BHZ_XX_00_20110101.fap")),
             std::string("CAL2 ABC   BHZ             -1.00000000e+000  -1.000             "
                         "2011/01/01 00:00 \r\n"
                         " ( ABC:BHZ:00:XX Count/(nM/sec) )\r\n"
                         "FAP2  0 C         0.000  12 GSE2 FAP Triplets 12     \r\n") +
                 kGse2Triplets);
   // -FAP writes the one file; no ".sac" beside it.
-  EXPECT_EQ(entries(out_dir()),
+  EXPECT_EQ(directory_entries(out_dir()),
             (std::vector<std::string>{".keep", "ABC_BHZ_XX_00_20110101.fap"}));
 }
 
 TEST_P(OutputFilesTest, FapFileOfAClosedPeriodNamesItsEnd) {
   const ProcessResult r = run_connected({"SELECT=ABC:LHZ:XX:00", "/FAP", "TYPE_OUT=QEV"});
   ASSERT_EQ(r.exit_status, 0) << r.out;
-  EXPECT_EQ(read_bytes(out_file("ABC_LHZ_XX_00_20030101.fap")),
+  EXPECT_EQ(read_file_bytes(out_file("ABC_LHZ_XX_00_20030101.fap")),
             "CAL2 ABC   LHZ             -1.00000000e+000  -1.000             "
             "2003/01/01 00:00 2004/01/01 00:00\r\n"
             " ( ABC:LHZ:00:XX mkM/Count )\r\n"
@@ -248,7 +236,7 @@ TEST_P(OutputFilesTest, FapFileOfAClosedPeriodNamesItsEnd) {
 TEST_P(OutputFilesTest, RecordWithBothTextsWritesOnlyTheSacFile) {
   const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"});
   ASSERT_EQ(r.exit_status, 0) << r.out;
-  EXPECT_EQ(entries(out_dir()),
+  EXPECT_EQ(directory_entries(out_dir()),
             (std::vector<std::string>{".keep", "ABC_BHZ_XX_00_20110101.sac"}));
 }
 
@@ -285,7 +273,7 @@ TEST_P(OutputFilesTest, FapCountIsTheNumberOfTripletLinesWritten) {
     SCOPED_TRACE(c.select);
     const ProcessResult r = run_connected({c.select, "TYPE_OUT=QEV"});
     ASSERT_EQ(r.exit_status, 0) << r.out;
-    EXPECT_EQ(read_bytes(out_file(c.file)), c.expected);
+    EXPECT_EQ(read_file_bytes(out_file(c.file)), c.expected);
   }
 }
 
@@ -297,7 +285,7 @@ TEST_P(OutputFilesTest, CarriageReturnsOfTheStoredTextAreKept) {
       "1, 1, 1, 1, 'POLES 0\r\nCONSTANT 1\r\n', NULL, NULL)");
   const ProcessResult r = run_connected({"SELECT=S:C:N:L"});
   ASSERT_EQ(r.exit_status, 0) << r.out;
-  EXPECT_EQ(read_bytes(out_file("S_C_N_L_20200202.sac")),
+  EXPECT_EQ(read_file_bytes(out_file("S_C_N_L_20200202.sac")),
             "# Station S\r\n# Channel C\r\n# Location L\r\n# Network N\r\n"
             "# Time 2020.02.02 00:00:00\r\n# Count/(M/sec)\r\n"
             "POLES 0\r\r\nCONSTANT 1\r\r\n");
@@ -354,13 +342,13 @@ TEST_P(OutputFilesTest, EmptyOutputDirectoryWritesIntoTheCurrentDirectory) {
                               options);
   EXPECT_EQ(r.out, good_run_output("ABC:BHZ:XX:00", "ABC_BHZ_XX_00_20110101.sac"));
   EXPECT_EQ(r.exit_status, 0);
-  EXPECT_EQ(read_bytes(dir().path() + "/work/ABC_BHZ_XX_00_20110101.sac"), kSacBhz2011);
+  EXPECT_EQ(read_file_bytes(dir().path() + "/work/ABC_BHZ_XX_00_20110101.sac"), kSacBhz2011);
 }
 
 TEST_P(OutputFilesTest, SecondRunReplacesTheFirstFile) {
   const std::string file = out_file("ABC_BHZ_XX_00_20110101.sac");
   ASSERT_EQ(run_connected({"SELECT=ABC:BHZ:XX:00", "TYPE_OUT=2"}).exit_status, 0);
-  ASSERT_NE(read_bytes(file), kSacBhz2011);
+  ASSERT_NE(read_file_bytes(file), kSacBhz2011);
   // A longer file than the new one, to see that nothing of it survives; it
   // was kept private, and so stays the new one.
   dir().write_file("out/ABC_BHZ_XX_00_20110101.sac", std::string(5000, 'x'));
@@ -368,7 +356,7 @@ TEST_P(OutputFilesTest, SecondRunReplacesTheFirstFile) {
   ProcessOptions options;
   options.before_exec = [] { ::umask(022); };
   ASSERT_EQ(run_connected({"SELECT=ABC:BHZ:XX:00"}, options).exit_status, 0);
-  EXPECT_EQ(read_bytes(file), kSacBhz2011);
+  EXPECT_EQ(read_file_bytes(file), kSacBhz2011);
   struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
@@ -439,22 +427,22 @@ TEST_P(OutputFilesTest, FileThatCannotBePutInPlaceFailsTheRun) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string directory = c.prepare();
-    const std::vector<std::string> before = entries(directory);
+    const std::vector<std::string> before = directory_entries(directory);
     const std::string file = directory + "/" + name;
-    const std::string old_contents = read_bytes(file);
+    const std::string old_contents = read_file_bytes(file);
 
     const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + directory},
                                           c.options);
     EXPECT_EQ(r.out, save_failed_output("ABC:BHZ:XX:00", file));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.exit_status, kSaveFailed);
-    EXPECT_EQ(entries(directory), before);
-    EXPECT_EQ(read_bytes(file), old_contents);
+    EXPECT_EQ(directory_entries(directory), before);
+    EXPECT_EQ(read_file_bytes(file), old_contents);
   }
   // The missing directory was not created.
   EXPECT_FALSE(fs::exists(dir().path() + "/no"));
-  EXPECT_EQ(read_bytes(dir().path() + "/taken/" + name + "/inside"), "kept");
-  EXPECT_EQ(read_bytes(dir().path() + "/plain-file"), "not a directory");
+  EXPECT_EQ(read_file_bytes(dir().path() + "/taken/" + name + "/inside"), "kept");
+  EXPECT_EQ(read_file_bytes(dir().path() + "/plain-file"), "not a directory");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, OutputFilesTest, ::testing::ValuesIn(available_backends()),

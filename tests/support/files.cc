@@ -16,8 +16,10 @@ std::string read_file_bytes(const std::string& path) {
 
 std::vector<std::string> directory_entries(const std::string& dir) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end;
+       it.increment(error)) {
+    names.push_back(it->path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;

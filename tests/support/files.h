@@ -13,7 +13,8 @@ namespace kalvynex {
 // The bytes of the file at `path`; empty when it cannot be read.
 std::string read_file_bytes(const std::string& path);
 
-// Every entry of `dir` by name, hidden ones included, sorted.
+// Every entry of `dir` by name, hidden ones included, sorted; empty when the
+// directory does not exist.
 std::vector<std::string> directory_entries(const std::string& dir);
 
 // Channel codes in the order of SELECT=.
