@@ -2,6 +2,7 @@
 // database into a ".sac" or ".fap" file. See README.md for usage.
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <new>
 
 #include "app/main_flow.h"
@@ -20,8 +21,8 @@ int main(int argc, char** argv) {
         locate_settings_files(SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
     // Owns the connection: it is closed properly when the run is over, so the
     // server sees a client that said goodbye rather than one that vanished.
-    CalibrationDb db;
-    result = run(args, files, db, stdout);
+    const std::unique_ptr<CalibrationSource> db = make_calibration_db();
+    result = run(args, files, *db, stdout);
   } catch (const std::bad_alloc&) {
     std::fputs("ERROR: out of memory\n", stdout);
   } catch (const std::exception& e) {

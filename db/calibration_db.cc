@@ -1,10 +1,13 @@
 #include "db/calibration_db.h"
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "db/odbc_connection.h"
 #include "db/table_check.h"
 
 namespace kalvynex {
@@ -93,7 +96,32 @@ bool is_unrepresentable_text_error(const Status& status) {
   return status.sqlstate() == "22021" || status.sqlstate() == "22P05";
 }
 
+class CalibrationDb final : public CalibrationSource {
+ public:
+  Status connect(const ConnectionParameters& parameters) override;
+  Status check_table() override;
+  Status load_from_db(const ChannelCodes& codes, bool descending,
+                      std::optional<CalibrationRecord>* chosen) override;
+  Status load_for_date(const ChannelCodes& codes, const Timestamp& date,
+                       std::optional<CalibrationRecord>* chosen) override;
+
+ private:
+  using RowFilter = std::function<bool(const Timestamp& start, const Timestamp& end)>;
+
+  // Runs the channel's query and takes the first row that `accept` admits.
+  // Rows after it are not fetched, and the texts of the rows before it are
+  // never read.
+  Status load_first_match(const ChannelCodes& codes, bool descending, const RowFilter& accept,
+                          std::optional<CalibrationRecord>* chosen);
+
+  OdbcConnection connection_;
+};
+
 }  // namespace
+
+std::unique_ptr<CalibrationSource> make_calibration_db() {
+  return std::make_unique<CalibrationDb>();
+}
 
 Status CalibrationDb::connect(const ConnectionParameters& parameters) {
   return connection_.open(parameters);

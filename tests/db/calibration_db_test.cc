@@ -47,7 +47,7 @@ class CalibrationDbTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    const Status status = db_.connect(unit_db());
+    const Status status = db_->connect(unit_db());
     ASSERT_TRUE(status.ok()) << status.text();
   }
 
@@ -61,24 +61,23 @@ class CalibrationDbTest : public ::testing::Test {
   // N.L.C; the load must succeed.
   std::optional<CalibrationRecord> load(const std::string& sta, bool descending = true) {
     std::optional<CalibrationRecord> chosen;
-    const Status status = db_.load_from_db(select_codes(sta, "C", "N", "L"), descending, &chosen);
+    const Status status = db_->load_from_db(select_codes(sta, "C", "N", "L"), descending, &chosen);
     EXPECT_TRUE(status.ok()) << status.text();
     return chosen;
   }
 
   static TempDir* dir_;
   static ScratchDatabase* database_;
-  CalibrationDb db_;
+  std::unique_ptr<CalibrationSource> db_ = make_calibration_db();
 };
 
 TempDir* CalibrationDbTest::dir_ = nullptr;
 ScratchDatabase* CalibrationDbTest::database_ = nullptr;
 
 TEST(CalibrationDbConnectTest, FailureCarriesTheStageStateAndDriverManagerText) {
-  CalibrationDb db;
   ConnectionParameters parameters;
   parameters.data_source = "no_such_data_source";
-  const Status status = db.connect(parameters);
+  const Status status = make_calibration_db()->connect(parameters);
   EXPECT_EQ(status.stage(), Stage::kConnect);
   EXPECT_EQ(status.sqlstate(), "IM002");
   EXPECT_EQ(status.text(),
@@ -86,7 +85,7 @@ TEST(CalibrationDbConnectTest, FailureCarriesTheStageStateAndDriverManagerText) 
             "default driver specified");
 }
 
-TEST_F(CalibrationDbTest, CheckFindsTheTable) { EXPECT_TRUE(db_.check_table().ok()); }
+TEST_F(CalibrationDbTest, CheckFindsTheTable) { EXPECT_TRUE(db_->check_table().ok()); }
 
 TEST_F(CalibrationDbTest, LatestRecordCarriesEveryColumn) {
   const std::optional<CalibrationRecord> chosen = load("S");
@@ -116,7 +115,7 @@ TEST_F(CalibrationDbTest, NullColumnsNeverShowThePreviousRow) {
   // The 2010 row is fetched first and passed over; nothing of it may leak
   // into the 2000 row, whose columns are all NULL.
   std::optional<CalibrationRecord> chosen;
-  ASSERT_TRUE(db_.load_for_date(select_codes("S", "C", "N", "L"), Timestamp::at(2015, 1, 1),
+  ASSERT_TRUE(db_->load_for_date(select_codes("S", "C", "N", "L"), Timestamp::at(2015, 1, 1),
                                 &chosen)
                   .ok());
   ASSERT_TRUE(chosen);
@@ -174,7 +173,7 @@ TEST_F(CalibrationDbTest, DateChoiceHasInclusiveBoundsAndNoMatchIsNoFailure) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.date.year);
     std::optional<CalibrationRecord> chosen;
-    ASSERT_TRUE(db_.load_for_date(select_codes("S", "C", "N", "L"), c.date, &chosen).ok());
+    ASSERT_TRUE(db_->load_for_date(select_codes("S", "C", "N", "L"), c.date, &chosen).ok());
     EXPECT_EQ(chosen ? chosen->startdate.year : 0, c.chosen_year);
   }
 }
@@ -183,7 +182,7 @@ TEST_F(CalibrationDbTest, FailedQueryIsALoadFailureAndEmptiesTheChoice) {
   std::optional<CalibrationRecord> chosen = load("S");
   ASSERT_TRUE(chosen);
   database_->execute("ALTER TABLE CALIBRATION RENAME TO CALIBRATION_AWAY");
-  const Status status = db_.load_from_db(select_codes("S", "C", "N", "L"), true, &chosen);
+  const Status status = db_->load_from_db(select_codes("S", "C", "N", "L"), true, &chosen);
   database_->execute("ALTER TABLE CALIBRATION_AWAY RENAME TO CALIBRATION");
   EXPECT_EQ(status.stage(), Stage::kLoad);
   EXPECT_NE(status.text().find("no such table"), std::string::npos) << status.text();

@@ -39,5 +39,17 @@ if grep -rlE '^#include <(sql|sqlext)\.h>' core config response app inventory 2>
   echo "the files above include the ODBC headers outside db/" >&2
   status=1
 fi
+# Nor through another header: the front ends' sources, with every header they
+# pull in, never reach the ODBC headers.
+for front in app inventory; do
+  [ -d "$front" ] || continue
+  for source in "$front"/*.cc; do
+    if "${CXX:-g++}" -std=c++17 -I. -DKALVYNEX_VERSION='"0"' -M "$source" | grep -qE '/sql(ext)?\.h'; then
+      echo "$source reaches the ODBC headers" >&2
+      status=1
+    fi
+  done
+done
+
 [ "$status" -eq 0 ] && echo "layering: every include points down"
 exit "$status"
