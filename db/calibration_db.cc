@@ -37,6 +37,40 @@ Timestamp null_date() {
   return result;
 }
 
+// The latest time a timestamp can hold; psqlODBC delivers PostgreSQL's
+// 'infinity' as exactly this, which as an end means "no end".
+bool is_end_of_time(const SQL_TIMESTAMP_STRUCT& t) {
+  return t.year == 9999 && t.month == 12 && t.day == 31 && t.hour == 23 && t.minute == 59 &&
+         t.second == 59;
+}
+
+// The start and end of a fetched row, from their buffers and NULL
+// indicators. A NULL start is all zero, a NULL end is year -1 (open); the
+// buffer of a NULL column is never read, since a driver may leave partial
+// numbers there (the SQLite driver does, for a text it cannot convert).
+Timestamp row_start_date(const SQL_TIMESTAMP_STRUCT& start, SQLLEN indicator) {
+  return indicator == SQL_NULL_DATA ? Timestamp() : to_timestamp(start);
+}
+
+Timestamp row_end_date(const SQL_TIMESTAMP_STRUCT& end, SQLLEN indicator) {
+  if (indicator == SQL_NULL_DATA || is_end_of_time(end)) return null_date();
+  return to_timestamp(end);
+}
+
+// A stored STARTDATE, or an ENDDATE of year 1 or later, that is no real
+// calendar time of the years 1 to 9999 fails the load of the chosen record:
+// written into the file name or the header it would be nonsense.
+Status check_row_dates(const Timestamp& start, SQLLEN start_indicator, const Timestamp& end) {
+  if (start_indicator != SQL_NULL_DATA && !is_calendar_time(start)) {
+    return Status::failure(Stage::kLoad,
+                           "STARTDATE holds no valid date: " + timestamp_text(start));
+  }
+  if (end.year >= 1 && !is_calendar_time(end)) {
+    return Status::failure(Stage::kLoad, "ENDDATE holds no valid date: " + timestamp_text(end));
+  }
+  return Status();
+}
+
 // Reads a text column of the current row with SQLGetData, piece by piece,
 // whole whatever its length. A NULL gives the empty text. The text ends at its
 // first NUL byte, if any.
@@ -199,9 +233,11 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
     status = check_odbc(rc, statement, Stage::kLoad);
     if (!status.ok()) return status;
 
-    const Timestamp row_start = to_timestamp(start);
-    const Timestamp row_end = end_ind == SQL_NULL_DATA ? null_date() : to_timestamp(end);
+    const Timestamp row_start = row_start_date(start, start_ind);
+    const Timestamp row_end = row_end_date(end, end_ind);
     if (!accept(row_start, row_end)) continue;
+    status = check_row_dates(row_start, start_ind, row_end);
+    if (!status.ok()) return status;
 
     CalibrationRecord record;
     record.codes = codes;

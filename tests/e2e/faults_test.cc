@@ -635,20 +635,32 @@ TEST_P(HostileCodesTest, RawByteCodesAreFoundByTheirBytes) {
   expect_run("\xc3\xa9t\xc3\xa9:BHZ:XX:00", "");
 }
 
-// Codes longer than seven bytes are refused before anything else happens.
+// Codes longer than seven bytes, and codes that would lead the file out of
+// the output directory or split a line ("/", control bytes), are refused
+// before anything else happens, even when such a channel is stored.
 TEST_P(HostileCodesTest, LongCodesAreRefusedBeforeConnecting) {
   database().create_calibration_table();
-  const char* const selects[] = {
+  for (const char* sta : {"../../x", "/tmp/p", "A\nB", "A\x7f"}) {
+    insert_marked_channel(database(), sta, "stored");
+  }
+  const std::string selects[] = {
       "ABCDEFGH:BHZ:XX:00",
       "ABC:BHZ:XX:00000000",
       "ABC:BHZ:XXXXXXXX:00",
       "ABC:BHZBHZBHZ:XX:00",
       "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9:BHZ:XX:00",  // four letters, eight bytes
       "A' OR '1'='1:BHZ:XX:00",
+      "../../x:BHZ:XX:00",
+      "/tmp/p:BHZ:XX:00",
+      "A\nB:BHZ:XX:00",
+      "A\x7f:BHZ:XX:00",
+      "ABC:BHZ:XX:0\t",
+      "ABC:BHZ:X\rX:00",
+      "ABC:B/Z:XX:00",
   };
-  for (const char* select : selects) {
+  for (const std::string& select : selects) {
     SCOPED_TRACE(select);
-    const ProcessResult r = run_connected({std::string("SELECT=") + select});
+    const ProcessResult r = run_connected({"SELECT=" + select});
     EXPECT_EQ(r.out, "Incorrect [SELECT=] param\n");
     EXPECT_EQ(r.exit_status, kBadSelect);
   }
