@@ -1,6 +1,7 @@
 // kalvynex: exports the response of one seismic channel from the calibration
 // database into a ".sac" or ".fap" file. See README.md for usage.
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <new>
 
 #include "app/main_flow.h"
+#include "core/file_replace.h"
 #include "db/calibration_db.h"
 
 namespace {
@@ -41,11 +43,34 @@ void hide_passwords(int argc, char** argv) {
   }
 }
 
+// SIGINT, SIGTERM and SIGHUP end the run as they would have, after removing
+// a hidden temporary file that the writing stage may have named: the
+// signal's default action then gives the caller the conventional status
+// 128 + signal.
+void end_on_signal(int signal_number) {
+  kalvynex::remove_pending_temporary_file();
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+void handle_ending_signals() {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction action {};
+    // A signal ignored by whoever started the run stays ignored.
+    if (sigaction(signal_number, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) continue;
+    action = {};
+    action.sa_handler = end_on_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace kalvynex;
   fill_standard_descriptors();
+  handle_ending_signals();
   ExitCode result = ExitCode::UnexpectedFailure;
   // Every failure a stage can explain ends in its own message and code; this
   // guard is for what no stage expects, so that even then the caller gets a
