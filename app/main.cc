@@ -1,10 +1,10 @@
 // kalvynex: exports the response of one seismic channel from the calibration
 // database into a ".sac" or ".fap" file. See README.md for usage.
 #include <fcntl.h>
-#include <signal.h>
 #include <strings.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -49,8 +49,8 @@ void hide_passwords(int argc, char** argv) {
 // 128 + signal.
 void end_on_signal(int signal_number) {
   kalvynex::remove_pending_temporary_file();
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
 }
 
 void handle_ending_signals() {

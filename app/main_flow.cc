@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/output_file.h"
 #include "app/requested_date.h"
@@ -120,7 +121,7 @@ ExitCode run(const ArgumentList& args, const SettingsFiles& settings_files,
       output_file_name(settings.output_directory, channel, record.startdate, request.kind);
   std::fprintf(out, "Writing data to file (%s)\n", file_name.c_str());
   std::fflush(out);
-  if (!write_output_file(file_name, record, request)) {
+  if (!write_output_file(file_name, std::move(*chosen), request)) {
     std::fprintf(out, "Couldn't write to file (%s)\n", file_name.c_str());
     return ExitCode::SaveFailed;
   }

@@ -203,7 +203,7 @@ Status bind_row_values(const OdbcHandle& statement, SQLUSMALLINT first, RowValue
   };
   SQLUSMALLINT column = first;
   for (const Binding& b : bindings) {
-    const Status status = check_odbc(
+    Status status = check_odbc(
         SQLBindCol(statement.get(), column++, b.c_type, b.target, b.length, b.indicator),
         statement, Stage::kLoad);
     if (!status.ok()) return status;

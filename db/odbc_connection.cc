@@ -62,9 +62,11 @@ Status OdbcConnection::open(const ConnectionParameters& parameters) {
   }
   query_timeout_ = parameters.query_timeout > 0 ? parameters.query_timeout : 0;
   if (parameters.login_timeout > 0) {
-    const Status set = check_odbc(
+    // ODBC passes integer attributes in the pointer argument.
+    Status set = check_odbc(
         SQLSetConnectAttr(connection_.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(parameters.login_timeout)),
+                          reinterpret_cast<SQLPOINTER>(  // NOLINT(performance-no-int-to-ptr)
+                              static_cast<SQLULEN>(parameters.login_timeout)),
                           SQL_IS_UINTEGER),
         connection_, Stage::kConnect);
     if (!set.ok()) {
@@ -81,15 +83,18 @@ Status OdbcConnection::open(const ConnectionParameters& parameters) {
   // text. Sockets that were open before are left alone.
   const std::set<int> sockets_before = open_sockets();
   const int login_timeout = parameters.login_timeout;
-  const CancelTimer login_timer(login_timeout > 0 ? login_timeout + 1 : 0, [&sockets_before] {
-    for (const int fd : open_sockets()) {
-      if (sockets_before.count(fd) == 0) shutdown(fd, SHUT_RDWR);
-    }
-  });
-  const Status status = check_odbc(
-      SQLConnect(connection_.get(), sql_text(parameters.data_source), SQL_NTS,
-                 sql_text(parameters.user), SQL_NTS, sql_text(parameters.password), SQL_NTS),
-      connection_, Stage::kConnect);
+  SQLRETURN rc = SQL_ERROR;
+  {
+    // Stopped as soon as the login returns.
+    const CancelTimer login_timer(login_timeout > 0 ? login_timeout + 1 : 0, [&sockets_before] {
+      for (const int fd : open_sockets()) {
+        if (sockets_before.count(fd) == 0) shutdown(fd, SHUT_RDWR);
+      }
+    });
+    rc = SQLConnect(connection_.get(), sql_text(parameters.data_source), SQL_NTS,
+                    sql_text(parameters.user), SQL_NTS, sql_text(parameters.password), SQL_NTS);
+  }
+  Status status = check_odbc(rc, connection_, Stage::kConnect);
   if (!status.ok()) {
     connection_.reset();
     environment_.reset();
@@ -104,9 +109,11 @@ Status OdbcConnection::new_statement(Stage stage, OdbcHandle* statement) const {
   if (query_timeout_ == 0) return Status();
   // A driver that cannot keep the limit itself says so (01S02 or HYC00);
   // the stage's CancelTimer keeps it then.
-  const Status set = check_odbc(
+  // ODBC passes integer attributes in the pointer argument.
+  Status set = check_odbc(
       SQLSetStmtAttr(statement->get(), SQL_ATTR_QUERY_TIMEOUT,
-                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(query_timeout_)),
+                     reinterpret_cast<SQLPOINTER>(  // NOLINT(performance-no-int-to-ptr)
+                         static_cast<SQLULEN>(query_timeout_)),
                      SQL_IS_UINTEGER),
       *statement, stage);
   if (!set.ok() && set.sqlstate() != "HYC00") return set;
