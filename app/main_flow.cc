@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/output_file.h"
 #include "app/requested_date.h"
@@ -52,6 +53,8 @@ ConnectionParameters connection_parameters(const DatabaseSettings& database) {
   parameters.data_source = database.odbc;
   parameters.user = database.user;
   parameters.password = database.password;
+  parameters.login_timeout = database.login_timeout;
+  parameters.query_timeout = database.query_timeout;
   return parameters;
 }
 
@@ -73,14 +76,17 @@ ExitCode run(const ArgumentList& args, const SettingsFiles& settings_files,
   const ProgramSettings settings = gather_settings(args, settings_files);
 
   std::fprintf(out, "Connecting to database: %s\n", settings.database.odbc.c_str());
+  std::fflush(out);  // a log shows where a run stopped, even a stuck one
   Status status = source.connect(connection_parameters(settings.database));
   if (!status.ok()) return database_failure(out, status, ExitCode::ConnectFailed);
 
   std::fprintf(out, "OK\nChecking CALIBRATION table\n");
+  std::fflush(out);
   status = source.check_table();
   if (!status.ok()) return database_failure(out, status, ExitCode::TableOrLoadFailed);
 
   std::fprintf(out, "OK\nLoading data (%s) from database\n", channel.selector_text().c_str());
+  std::fflush(out);
   std::optional<CalibrationRecord> chosen;
   status = arguments.date_text.size() < kMinDateTextLength
                ? source.load_from_db(channel, true, &chosen)
@@ -104,6 +110,7 @@ ExitCode run(const ArgumentList& args, const SettingsFiles& settings_files,
       break;
   }
   std::fprintf(out, "OK\n");
+  std::fflush(out);
 
   // Without a switch the SAC text is written when there is one.
   const bool fap = arguments.response_field == ResponseField::kFap ||
@@ -113,7 +120,8 @@ ExitCode run(const ArgumentList& args, const SettingsFiles& settings_files,
   const std::string file_name =
       output_file_name(settings.output_directory, channel, record.startdate, request.kind);
   std::fprintf(out, "Writing data to file (%s)\n", file_name.c_str());
-  if (!write_output_file(file_name, record, request)) {
+  std::fflush(out);
+  if (!write_output_file(file_name, std::move(*chosen), request)) {
     std::fprintf(out, "Couldn't write to file (%s)\n", file_name.c_str());
     return ExitCode::SaveFailed;
   }

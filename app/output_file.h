@@ -19,6 +19,10 @@ constexpr std::size_t kMaxFileNameLength = 1023;
 // is built, or a failed file operation.
 bool write_output_file(const std::string& path, const CalibrationRecord& record,
                        const OutputRequest& request);
+// The same, for a record that is no longer needed: its texts are freed as
+// soon as the output text is built.
+bool write_output_file(const std::string& path, CalibrationRecord&& record,
+                       const OutputRequest& request);
 
 }  // namespace kalvynex
 

@@ -3,9 +3,10 @@
 #   cmake --install BUILD [--prefix DIR]      installs into DIR (default /usr/local)
 #   cd BUILD && cpack -G DEB                   builds kalvynex_<version>_<arch>.deb
 #
-# Installed: the program into bin/, the manual page into share/man/man1/
-# (compressed when gzip is there, as Debian wants it), and the table schemas
-# and sample settings files into share/kalvynex/.
+# Installed: the program and kalvynex-plot into bin/, their manual pages into
+# share/man/man1/ (compressed when gzip is there, as Debian wants it), the
+# copyright file and the changelog into share/doc/kalvynex/, and the table
+# schemas, the demo data and sample settings files into share/kalvynex/.
 
 include(GNUInstallDirs)
 
@@ -32,6 +33,41 @@ else()
   install(FILES ${KALVYNEX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
+# The manual page of kalvynex-plot, compressed the same way.
+set(KALVYNEX_PLOT_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/kalvynex-plot.1)
+if(KALVYNEX_GZIP)
+  set(KALVYNEX_PLOT_MAN_COPY ${PROJECT_BINARY_DIR}/man/kalvynex-plot.1)
+  add_custom_command(
+    OUTPUT ${KALVYNEX_PLOT_MAN_COPY}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${KALVYNEX_PLOT_MAN_PAGE} ${KALVYNEX_PLOT_MAN_COPY}
+    COMMAND ${KALVYNEX_GZIP} -9 -n -f ${KALVYNEX_PLOT_MAN_COPY}
+    DEPENDS ${KALVYNEX_PLOT_MAN_PAGE}
+    COMMENT "Compressing the manual page of kalvynex-plot"
+    VERBATIM)
+  add_custom_target(kalvynex_plot_man ALL DEPENDS ${KALVYNEX_PLOT_MAN_COPY}.gz)
+  install(FILES ${KALVYNEX_PLOT_MAN_COPY}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${KALVYNEX_PLOT_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# What Debian wants of every package in /usr/share/doc/kalvynex: the
+# copyright file and the changelog, compressed.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(KALVYNEX_GZIP)
+  set(KALVYNEX_CHANGELOG_COPY ${PROJECT_BINARY_DIR}/doc/changelog)
+  add_custom_command(
+    OUTPUT ${KALVYNEX_CHANGELOG_COPY}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/changelog ${KALVYNEX_CHANGELOG_COPY}
+    COMMAND ${KALVYNEX_GZIP} -9 -n -f ${KALVYNEX_CHANGELOG_COPY}
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+  add_custom_target(kalvynex_changelog ALL DEPENDS ${KALVYNEX_CHANGELOG_COPY}.gz)
+  install(FILES ${KALVYNEX_CHANGELOG_COPY}.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/changelog DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
 # Schemas of the CALIBRATION table and sample settings files, to be copied
 # and edited; the program itself never reads them from here.
 file(GLOB KALVYNEX_SCHEMAS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/schema-*.sql)
@@ -40,12 +76,13 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/data/kalvynex.ini
   ${PROJECT_SOURCE_DIR}/data/qev.ini
   ${PROJECT_SOURCE_DIR}/data/odbc.ini.sample
+  ${PROJECT_SOURCE_DIR}/data/demo-data.sql
   DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvynex)
 
 # ---------------------------------------------------------------------------
 # Debian package
 
-set(KALVYNEX_PACKAGE_MAINTAINER "Kalvynex maintainers <kalvynex@localhost>"
+set(KALVYNEX_PACKAGE_MAINTAINER "Kalvynex maintainers <maintainers@users.noreply.c-seed-a06eadd6.example>"
   CACHE STRING "Maintainer field of the Debian package")
 
 set(CPACK_PACKAGE_NAME kalvynex)

@@ -55,8 +55,20 @@ void toggle_response_field(ResponseField own, ResponseField other, ResponseField
   *field = *field == other ? ResponseField::kByContent : own;
 }
 
+// A code becomes part of the output file's name and of its header lines:
+// a "/" would lead the file out of the output directory, and a control byte
+// (a line feed, say) would split a line of the report or of the header.
+bool is_safe_code_byte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return c != '/' && byte >= 0x20 && byte != 0x7F;
+}
+
 bool code_fits(const std::string& code) {
-  return !code.empty() && code.size() <= kMaxCodeLength;
+  if (code.empty() || code.size() > kMaxCodeLength) return false;
+  for (const char c : code) {
+    if (!is_safe_code_byte(c)) return false;
+  }
+  return true;
 }
 
 }  // namespace

@@ -25,8 +25,9 @@ constexpr std::size_t kMaxCodeLength = 7;
 // DATE= and TYPE=/TYPE_OUT= values are cut to this many bytes.
 constexpr std::size_t kMaxValueLength = 31;
 
-// True when every code holds 1 to kMaxCodeLength bytes. A longer code is
-// refused rather than cut: a cut code could name another station.
+// True when every code holds 1 to kMaxCodeLength bytes, none of them "/" or
+// a control byte (below 0x20, or 0x7F). A longer code is refused rather than
+// cut: a cut code could name another station.
 bool is_complete(const ChannelCodes& codes);
 
 // Which stored response the command line asks for.

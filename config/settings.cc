@@ -56,19 +56,12 @@ std::string join_path(const std::string& directory, const std::string& name) {
   return directory + "/" + name;
 }
 
-bool can_open_for_reading(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
-}
-
 // qev.ini in the directory named by QEV (only when the file can be opened),
 // else in the one named by WINDIR (unchecked); empty when neither is set.
 std::string find_system_file(const SettingsEnvironment& env) {
   if (env.qev) {
     const std::string path = join_path(to_slashes(*env.qev), kSystemFileName);
-    return can_open_for_reading(path) ? path : std::string();
+    return is_readable_regular_file(path) ? path : std::string();
   }
   if (env.windir) return join_path(to_slashes(*env.windir), kSystemFileName);
   return std::string();
@@ -189,6 +182,26 @@ DatabaseSettings gather_database_settings(const ArgumentList& args, const Settin
       use_tend = read_settings_int(files.system_file, kDatabaseSection, "USE_TEND", 0);
     }
     settings.use_tend = use_tend > 0;
+  }
+
+  // The limits follow USE_TEND's rule: a missing or negative value in the
+  // program's file lets the system file decide.
+  struct TimeoutKey {
+    const char* key;
+    int system_default;
+    int* field;
+  };
+  const TimeoutKey timeouts[] = {
+      {"LOGIN_TIMEOUT", kDefaultLoginTimeoutSeconds, &settings.login_timeout},
+      {"QUERY_TIMEOUT", kDefaultQueryTimeoutSeconds, &settings.query_timeout},
+  };
+  for (const TimeoutKey& entry : timeouts) {
+    int value = read_settings_int(files.program_file, kDatabaseSection, entry.key, -1);
+    if (value < 0) {
+      value = read_settings_int(files.system_file, kDatabaseSection, entry.key,
+                                entry.system_default);
+    }
+    *entry.field = value < 0 ? entry.system_default : value;
   }
 
   settings.data_dir = to_slashes(settings.data_dir);

@@ -17,6 +17,10 @@
 
 namespace kalvynex {
 
+// Built-in limits on a login and on each stage's queries, in seconds.
+constexpr int kDefaultLoginTimeoutSeconds = 30;
+constexpr int kDefaultQueryTimeoutSeconds = 300;
+
 // Every backslash of `path` turned into "/".
 std::string to_slashes(const std::string& path);
 
@@ -37,6 +41,11 @@ struct DatabaseSettings {
   std::string password;
   std::string data_dir;
   bool use_tend = false;
+  // Seconds, 0 for none: LOGIN_TIMEOUT and QUERY_TIMEOUT of section
+  // [DATABASE], the program's file first (a missing or negative value passes
+  // on), then the system file, then these defaults.
+  int login_timeout = kDefaultLoginTimeoutSeconds;
+  int query_timeout = kDefaultQueryTimeoutSeconds;
 };
 
 // Built-in defaults.

@@ -12,7 +12,10 @@
 // "=" is passed over. The first occurrence of a key in the first section of
 // that name wins; a later section of the same name is not read. Lines may end
 // in LF or CR LF; a UTF-8 byte order mark at the start is skipped. A missing
-// file, section or key gives the default. The files are opened anew for every
+// file, section or key gives the default; so does a file that is no regular
+// file (a FIFO, a device, a directory). Of a line, at most 2048 bytes are
+// kept (a key and a whole value); the rest is read and dropped. The files
+// are opened anew for every
 // lookup and never written.
 #ifndef KALVYNEX_CONFIG_SETTINGS_FILE_H_
 #define KALVYNEX_CONFIG_SETTINGS_FILE_H_
@@ -21,6 +24,11 @@
 #include <string>
 
 namespace kalvynex {
+
+// True when `path` is a regular file that can be opened for reading. Any
+// other kind of file (a FIFO, a device, a directory) counts as missing for
+// the settings readers.
+bool is_readable_regular_file(const std::string& path);
 
 // Values read from a settings file are cut to this many bytes.
 constexpr std::size_t kMaxSettingsValueLength = 1023;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "core/string_printf.h"
@@ -52,7 +53,97 @@ int create_temporary(const std::string& path, std::string* temporary) {
   return -1;
 }
 
+// The name of a temporary file that exists while replace_file runs, for
+// remove_pending_temporary_file; null when there is none.
+std::atomic<const char*> pending_temporary{nullptr};
+
+// Keeps `name` registered as pending while it lives.
+class PendingName {
+ public:
+  explicit PendingName(const std::string& name) { pending_temporary.store(name.c_str()); }
+  ~PendingName() { pending_temporary.store(nullptr); }
+  PendingName(const PendingName&) = delete;
+  PendingName& operator=(const PendingName&) = delete;
+};
+
+// Writes the contents into `fd`, with the permission bits of the file it
+// replaces (if any), and puts them on disk.
+FileStatus fill(int fd, const std::string& contents, bool replaces, const struct stat& existing) {
+  // Only the read, write and execute bits: a file made here never becomes
+  // set-user-id or set-group-id by inheritance.
+  if (replaces && ::fchmod(fd, existing.st_mode & 0777) != 0) return failed("chmod", errno);
+  const int error = write_all(fd, contents);
+  if (error != 0) return failed("write", error);
+  // On disk before it gets a name, so that a crash never leaves an empty
+  // file under the name.
+  if (::fsync(fd) != 0) return failed("sync", errno);
+  return FileStatus();
+}
+
+// The directory part of `path` for open(), "." when it has none.
+std::string directory_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Gives the unnamed file `fd` the name `name` (which must not exist).
+bool link_unnamed(int fd, const std::string& name) {
+  const std::string self = string_printf("/proc/self/fd/%d", fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  return ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+// The writing in an unnamed file (O_TMPFILE): until it is complete it has
+// no name, so no signal, not even SIGKILL, can leave a part of it behind.
+// Complete, it is linked under a temporary name and renamed over `path` at
+// once. *unsupported is set when the file system offers no unnamed files
+// (or they cannot be linked), so that the caller writes a named file.
+FileStatus replace_with_unnamed_file(const std::string& path, const std::string& contents,
+                                     bool replaces, const struct stat& existing,
+                                     bool* unsupported) {
+  *unsupported = false;
+  const int fd = ::open(directory_of(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    *unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
+    return failed("create", errno);
+  }
+  FileStatus status = fill(fd, contents, replaces, existing);
+  std::string temporary;
+  if (status.ok()) {
+    // The same hidden names as the named way, so that the two never meet.
+    const std::size_t slash = path.rfind('/');
+    const std::string prefix = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                               "." + (slash == std::string::npos ? path : path.substr(slash + 1));
+    bool linked = false;
+    for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
+      temporary = prefix + string_printf(".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
+      linked = link_unnamed(fd, temporary);
+      if (!linked && errno != EEXIST) break;
+    }
+    if (!linked) {
+      status = failed("link", errno);
+      // No way to link an unnamed file here: the named way still may.
+      *unsupported = errno == ENOENT || errno == EPERM || errno == EOPNOTSUPP || errno == EXDEV;
+      temporary.clear();
+    }
+  }
+  const PendingName pending(temporary);
+  if (::close(fd) != 0 && status.ok()) status = failed("close", errno);
+  if (status.ok() && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    status = failed("rename", errno);
+  }
+  if (!status.ok() && !temporary.empty()) ::unlink(temporary.c_str());
+  return status;
+}
+
 }  // namespace
+
+void remove_pending_temporary_file() {
+  const char* name = pending_temporary.load();
+  if (name != nullptr) ::unlink(name);
+}
 
 FileStatus replace_file(const std::string& path, const std::string& contents) {
   // A file already at the name is written over only when this process may
@@ -63,20 +154,18 @@ FileStatus replace_file(const std::string& path, const std::string& contents) {
   const bool replaces = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
   if (replaces && ::access(path.c_str(), W_OK) != 0) return failed("open", errno);
 
+  bool unsupported = false;
+  const FileStatus unnamed =
+      replace_with_unnamed_file(path, contents, replaces, existing, &unsupported);
+  if (!unsupported) return unnamed;
+
+  // A named temporary file: a signal that can be caught removes it (see
+  // remove_pending_temporary_file); only SIGKILL can leave it behind.
   std::string temporary;
   const int fd = create_temporary(path, &temporary);
   if (fd < 0) return failed("create", errno);
-  FileStatus status;
-  // Only the read, write and execute bits: a file made here never becomes
-  // set-user-id or set-group-id by inheritance.
-  if (replaces && ::fchmod(fd, existing.st_mode & 0777) != 0) status = failed("chmod", errno);
-  if (status.ok()) {
-    const int error = write_all(fd, contents);
-    if (error != 0) status = failed("write", error);
-  }
-  // On disk before the rename, so that a crash never leaves an empty file
-  // under the name.
-  if (status.ok() && ::fsync(fd) != 0) status = failed("sync", errno);
+  const PendingName pending(temporary);
+  FileStatus status = fill(fd, contents, replaces, existing);
   if (::close(fd) != 0 && status.ok()) status = failed("close", errno);
   if (status.ok() && ::rename(temporary.c_str(), path.c_str()) != 0) {
     status = failed("rename", errno);

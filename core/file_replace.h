@@ -1,6 +1,9 @@
 // Putting a whole file in place or nothing: the new contents are written
-// beside the target and renamed over it once complete, so that no reader
-// ever sees half a file and a failure leaves the old file as it was. Both
+// into an unnamed file in the target's directory (O_TMPFILE), given a hidden
+// name once complete and renamed over the target at once, so that no reader
+// ever sees half a file, a failure leaves the old file as it was, and even a
+// run killed with SIGKILL leaves no part of a file behind. Where the file
+// system has no unnamed files, a hidden named file takes their place. Both
 // front ends write their files this way.
 #ifndef KALVYNEX_CORE_FILE_REPLACE_H_
 #define KALVYNEX_CORE_FILE_REPLACE_H_
@@ -25,6 +28,11 @@ struct FileStatus {
 // file keeps its permission bits; a new file is read and write as the umask
 // allows. The directory is never created.
 FileStatus replace_file(const std::string& path, const std::string& contents);
+
+// Removes the hidden temporary file that replace_file is writing or about to
+// rename, if any. Safe to call from a signal handler: the handlers of
+// SIGINT, SIGTERM and SIGHUP call it before the process ends.
+void remove_pending_temporary_file();
 
 }  // namespace kalvynex
 

@@ -1,5 +1,7 @@
 #include "core/timestamp.h"
 
+#include "core/string_printf.h"
+
 namespace kalvynex {
 
 namespace {
@@ -17,6 +19,20 @@ bool is_leap_year(int year) {
   if (year % 400 == 0) return true;
   if (year % 4 != 0) return false;
   return year % 100 != 0;
+}
+
+bool is_calendar_time(const Timestamp& t) {
+  static constexpr int kDaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1) return false;
+  const int days = kDaysInMonth[t.month] + (t.month == 2 && is_leap_year(t.year) ? 1 : 0);
+  return t.day <= days && t.hour <= 23 && t.minute <= 59 && t.second <= 59;
+}
+
+std::string timestamp_text(const Timestamp& t) {
+  return string_printf("%04d-%02u-%02u %02u:%02u:%02u", static_cast<int>(t.year),
+                       static_cast<unsigned>(t.month), static_cast<unsigned>(t.day),
+                       static_cast<unsigned>(t.hour), static_cast<unsigned>(t.minute),
+                       static_cast<unsigned>(t.second));
 }
 
 double timestamp_seconds(int year, int month, int day, int hour, int minute,

@@ -5,6 +5,7 @@
 #define KALVYNEX_CORE_TIMESTAMP_H_
 
 #include <cstdint>
+#include <string>
 
 namespace kalvynex {
 
@@ -27,6 +28,14 @@ inline bool is_open_end(const Timestamp& end) { return end.year <= 0; }
 
 // True for years divisible by 4, except centuries not divisible by 400.
 bool is_leap_year(int year);
+
+// True when `t` is a real calendar time of the years 1 to 9999: a month of
+// 1 to 12, a day that the month has, hours 0-23, minutes and seconds 0-59.
+bool is_calendar_time(const Timestamp& t);
+
+// "YYYY-MM-DD hh:mm:ss" with the fields as they are, for messages that
+// name a stored value (a negative year keeps its sign).
+std::string timestamp_text(const Timestamp& t);
 
 // Seconds from 1970-01-01 00:00:00 to the given calendar time, with no time
 // zone, as a double; used only to compare timestamps. A month above 12 counts

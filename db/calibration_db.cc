@@ -2,11 +2,14 @@
 
 #include <array>
 #include <functional>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "db/cancel_timer.h"
 #include "db/odbc_connection.h"
 #include "db/table_check.h"
 
@@ -15,11 +18,26 @@ namespace kalvynex {
 namespace {
 
 // The channel codes go in as parameters, never spliced into the text, so a
-// code with an apostrophe cannot alter the statement.
-constexpr char kSelect[] =
-    "select STARTDATE,ENDDATE,SENS,ID_SENS,FREQ,ID_FREQ,SAC,FAP,LDDATE "
+// code with an apostrophe cannot alter the statement. The first statement
+// chooses the row; the second reads the texts of the chosen one, found again
+// by its STARTDATE as the first statement gave it (written by the database
+// itself, so that it compares equal on every backend). Both list the values
+// that decide the choice in the same six first columns.
+constexpr char kChoose[] =
+    "select STARTDATE,ENDDATE,SENS,ID_SENS,FREQ,ID_FREQ,STARTDATE "
     "from CALIBRATION where NETWORK=? and LOCATION=? and STA=? and CHAN=? "
     "order by STARTDATE";
+constexpr char kTextsOfStart[] =
+    "select STARTDATE,ENDDATE,SENS,ID_SENS,FREQ,ID_FREQ,SAC,FAP,LDDATE "
+    "from CALIBRATION where NETWORK=? and LOCATION=? and STA=? and CHAN=? "
+    "and STARTDATE=? order by STARTDATE";
+constexpr char kTextsOfNullStart[] =
+    "select STARTDATE,ENDDATE,SENS,ID_SENS,FREQ,ID_FREQ,SAC,FAP,LDDATE "
+    "from CALIBRATION where NETWORK=? and LOCATION=? and STA=? and CHAN=? "
+    "and STARTDATE is null order by STARTDATE";
+
+// Room for STARTDATE written as text; a longer text is no date.
+constexpr SQLLEN kStartKeyBuffer = 128;
 
 Timestamp to_timestamp(const SQL_TIMESTAMP_STRUCT& t) {
   Timestamp result;
@@ -40,32 +58,92 @@ Timestamp null_date() {
   return result;
 }
 
-// Reads a text column of the current row with SQLGetData, piece by piece,
-// whole whatever its length. A NULL gives the empty text. The text ends at its
-// first NUL byte, if any.
-bool read_text_column(SQLHSTMT statement, SQLUSMALLINT column, std::string* out) {
-  constexpr SQLLEN kChunk = 65536;
+// The latest time a timestamp can hold; psqlODBC delivers PostgreSQL's
+// 'infinity' as exactly this, which as an end means "no end".
+bool is_end_of_time(const SQL_TIMESTAMP_STRUCT& t) {
+  return t.year == 9999 && t.month == 12 && t.day == 31 && t.hour == 23 && t.minute == 59 &&
+         t.second == 59;
+}
+
+// The start and end of a fetched row, from their buffers and NULL
+// indicators. A NULL start is all zero, a NULL end is year -1 (open); the
+// buffer of a NULL column is never read, since a driver may leave partial
+// numbers there (the SQLite driver does, for a text it cannot convert).
+Timestamp row_start_date(const SQL_TIMESTAMP_STRUCT& start, SQLLEN indicator) {
+  return indicator == SQL_NULL_DATA ? Timestamp() : to_timestamp(start);
+}
+
+Timestamp row_end_date(const SQL_TIMESTAMP_STRUCT& end, SQLLEN indicator) {
+  if (indicator == SQL_NULL_DATA || is_end_of_time(end)) return null_date();
+  return to_timestamp(end);
+}
+
+// A stored STARTDATE, or an ENDDATE of year 1 or later, that is no real
+// calendar time of the years 1 to 9999 fails the load of the chosen record:
+// written into the file name or the header it would be nonsense.
+Status check_row_dates(const Timestamp& start, SQLLEN start_indicator, const Timestamp& end) {
+  if (start_indicator != SQL_NULL_DATA && !is_calendar_time(start)) {
+    return Status::failure(Stage::kLoad,
+                           "STARTDATE holds no valid date: " + timestamp_text(start));
+  }
+  if (end.year >= 1 && !is_calendar_time(end)) {
+    return Status::failure(Stage::kLoad, "ENDDATE holds no valid date: " + timestamp_text(end));
+  }
+  return Status();
+}
+
+// Reads a text column of the current row with SQLGetData, whole whatever
+// its length. A NULL gives the empty text. The text ends at its first NUL
+// byte, if any. Once the first piece has told the whole length, the rest is
+// read in one piece into a buffer of that size: a driver may walk the rest
+// of the text at every piece (the SQLite driver does), which would make
+// small pieces cost time quadratic in the length. Running out of memory is
+// a failure of the load with a plain reason, never an exception.
+Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const char* name,
+                        std::string* out) {
+  constexpr SQLLEN kFirstPiece = 65536;
+  SQLHSTMT stmt = statement.get();
   out->clear();
-  std::vector<char> chunk(kChunk);
-  for (bool first = true;; first = false) {
-    SQLLEN indicator = 0;
-    const SQLRETURN rc =
-        SQLGetData(statement, column, SQL_C_CHAR, chunk.data(), kChunk, &indicator);
-    if (rc == SQL_NO_DATA) break;
-    if (!odbc_succeeded(rc)) return false;
-    if (indicator == SQL_NULL_DATA) break;
-    // The first piece's indicator is the whole length where the driver knows it.
-    if (first && indicator > kChunk) out->reserve(static_cast<std::size_t>(indicator));
-    // Trust the indicator, not a terminating NUL: a piece that filled the
-    // buffer holds kChunk - 1 bytes and its NUL.
-    const SQLLEN received =
-        (indicator == SQL_NO_TOTAL || indicator >= kChunk) ? kChunk - 1 : indicator;
-    out->append(chunk.data(), static_cast<std::size_t>(received));
-    if (rc == SQL_SUCCESS || received == 0) break;  // the last piece
+  try {
+    out->resize(static_cast<std::size_t>(kFirstPiece));
+    std::size_t filled = 0;  // bytes of text in *out so far
+    SQLLEN room = kFirstPiece;
+    for (;;) {
+      SQLLEN indicator = 0;
+      const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, &(*out)[filled], room, &indicator);
+      if (rc == SQL_NO_DATA) break;
+      if (!odbc_succeeded(rc)) return check_odbc(rc, statement, Stage::kLoad);
+      if (indicator == SQL_NULL_DATA) break;
+      // Trust the indicator, not a terminating NUL: a piece that filled the
+      // buffer holds room - 1 bytes and its NUL (whatever the MariaDB driver
+      // writes into the last byte is overwritten by the next piece or cut).
+      const bool whole = indicator != SQL_NO_TOTAL && indicator < room;
+      const SQLLEN received = whole ? indicator : room - 1;
+      filled += static_cast<std::size_t>(received);
+      if (rc == SQL_SUCCESS || whole || received == 0) break;  // the last piece
+      // The indicator counts what was left before this piece; what remains
+      // now fits a buffer of its size and a NUL. Without a length, double.
+      const std::size_t rest = indicator == SQL_NO_TOTAL
+                                   ? out->size()
+                                   : static_cast<std::size_t>(indicator - received);
+      out->resize(filled + rest + 1);
+      room = static_cast<SQLLEN>(rest + 1);
+    }
+    out->resize(filled);
+  } catch (const std::bad_alloc&) {
+    out->clear();
+    out->shrink_to_fit();
+    return Status::failure(Stage::kLoad,
+                           std::string("not enough memory to read the ") + name + " text");
+  } catch (const std::length_error&) {
+    out->clear();
+    out->shrink_to_fit();
+    return Status::failure(Stage::kLoad,
+                           std::string("the ") + name + " text is too long to be read");
   }
   const std::size_t nul = out->find('\0');
   if (nul != std::string::npos) out->resize(nul);
-  return true;
+  return Status();
 }
 
 // Reads a timestamp column of the current row; a NULL gives year -1.
@@ -77,6 +155,63 @@ bool read_timestamp_column(SQLHSTMT statement, SQLUSMALLINT column, Timestamp* o
   if (!odbc_succeeded(rc)) return false;
   *out = indicator == SQL_NULL_DATA ? null_date() : to_timestamp(value);
   return true;
+}
+
+// The bound values of one row that decide the choice, as the driver gave
+// them, with their NULL indicators.
+struct RowValues {
+  SQL_TIMESTAMP_STRUCT start{}, end{};
+  double sens = 0.0, freq = 0.0;
+  SQLSMALLINT id_sens = 0, id_freq = 0;
+  SQLLEN start_ind = 0, end_ind = 0, sens_ind = 0, id_sens_ind = 0, freq_ind = 0,
+         id_freq_ind = 0;
+
+  // A NULL leaves a bound buffer as it was; every row starts from zero so
+  // that no value of the previous row shows through.
+  void clear() { *this = RowValues(); }
+
+  bool same_as(const RowValues& o) const {
+    const auto same_time = [](const SQL_TIMESTAMP_STRUCT& a, const SQL_TIMESTAMP_STRUCT& b) {
+      return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+             a.minute == b.minute && a.second == b.second && a.fraction == b.fraction;
+    };
+    const auto null = [](SQLLEN ind) { return ind == SQL_NULL_DATA; };
+    if (null(start_ind) != null(o.start_ind) || null(end_ind) != null(o.end_ind) ||
+        null(sens_ind) != null(o.sens_ind) || null(id_sens_ind) != null(o.id_sens_ind) ||
+        null(freq_ind) != null(o.freq_ind) || null(id_freq_ind) != null(o.id_freq_ind)) {
+      return false;
+    }
+    return (null(start_ind) || same_time(start, o.start)) &&
+           (null(end_ind) || same_time(end, o.end)) && (null(sens_ind) || sens == o.sens) &&
+           (null(id_sens_ind) || id_sens == o.id_sens) && (null(freq_ind) || freq == o.freq) &&
+           (null(id_freq_ind) || id_freq == o.id_freq);
+  }
+};
+
+// Binds the six deciding columns, from `first` on, to *row.
+Status bind_row_values(const OdbcHandle& statement, SQLUSMALLINT first, RowValues* row) {
+  struct Binding {
+    SQLSMALLINT c_type;
+    SQLPOINTER target;
+    SQLLEN length;
+    SQLLEN* indicator;
+  };
+  const Binding bindings[] = {
+      {SQL_C_TYPE_TIMESTAMP, &row->start, sizeof row->start, &row->start_ind},
+      {SQL_C_TYPE_TIMESTAMP, &row->end, sizeof row->end, &row->end_ind},
+      {SQL_C_DOUBLE, &row->sens, 0, &row->sens_ind},
+      {SQL_C_SSHORT, &row->id_sens, 0, &row->id_sens_ind},
+      {SQL_C_DOUBLE, &row->freq, 0, &row->freq_ind},
+      {SQL_C_SSHORT, &row->id_freq, 0, &row->id_freq_ind},
+  };
+  SQLUSMALLINT column = first;
+  for (const Binding& b : bindings) {
+    Status status = check_odbc(
+        SQLBindCol(statement.get(), column++, b.c_type, b.target, b.length, b.indicator),
+        statement, Stage::kLoad);
+    if (!status.ok()) return status;
+  }
+  return Status();
 }
 
 bool has_non_ascii_byte(const ChannelCodes& codes) {
@@ -127,7 +262,10 @@ Status CalibrationDb::connect(const ConnectionParameters& parameters) {
   return connection_.open(parameters);
 }
 
-Status CalibrationDb::check_table() { return check_calibration_table(connection_); }
+Status CalibrationDb::check_table() {
+  CancelTimer timer(connection_.query_timeout());
+  return check_calibration_table(connection_, &timer);
+}
 
 Status CalibrationDb::load_from_db(const ChannelCodes& codes, bool descending,
                                    std::optional<CalibrationRecord>* chosen) {
@@ -153,15 +291,17 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
                                        std::optional<CalibrationRecord>* chosen) {
   chosen->reset();
 
+  CancelTimer timer(connection_.query_timeout());
   OdbcHandle statement;
   Status status = connection_.new_statement(Stage::kLoad, &statement);
   if (!status.ok()) return status;
   SQLHSTMT stmt = statement.get();
+  const WatchedStatement watched(&timer, stmt);
 
-  // In the order of the statement's parameters.
+  // In the order of the statements' parameters.
   const std::array<const std::string*, 4> parameters = {&codes.network, &codes.location,
                                                         &codes.sta, &codes.chan};
-  std::array<SQLLEN, 4> lengths{};
+  std::array<SQLLEN, 5> lengths{};
   for (std::size_t i = 0; i < parameters.size(); ++i) {
     lengths[i] = static_cast<SQLLEN>(parameters[i]->size());
     const SQLULEN column_size = parameters[i]->empty() ? 1 : parameters[i]->size();
@@ -173,7 +313,10 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
     if (!status.ok()) return status;
   }
 
-  std::string query = kSelect;
+  // The choice reads no text: drivers that hold a whole result in memory
+  // (psqlODBC and MariaDB's do) would otherwise hold every text of the
+  // channel's history.
+  std::string query = kChoose;
   if (descending) query += " desc";
   status = check_odbc(SQLExecDirect(stmt, sql_text(query), SQL_NTS), statement, Stage::kLoad);
   if (!status.ok()) {
@@ -186,66 +329,96 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
     return status;
   }
 
-  // The columns that decide the choice are bound; the two texts and the load
-  // date are read with SQLGetData only for the chosen row, after the bound
-  // columns, in column order, as every driver allows.
-  SQL_TIMESTAMP_STRUCT start{}, end{};
-  double sens = 0.0, freq = 0.0;
-  SQLSMALLINT id_sens = 0, id_freq = 0;
-  SQLLEN start_ind = 0, end_ind = 0, sens_ind = 0, id_sens_ind = 0, freq_ind = 0,
-         id_freq_ind = 0;
-  struct Binding {
-    SQLSMALLINT c_type;
-    SQLPOINTER target;
-    SQLLEN length;
-    SQLLEN* indicator;
-  };
-  const Binding bindings[] = {
-      {SQL_C_TYPE_TIMESTAMP, &start, sizeof start, &start_ind},
-      {SQL_C_TYPE_TIMESTAMP, &end, sizeof end, &end_ind},
-      {SQL_C_DOUBLE, &sens, 0, &sens_ind},
-      {SQL_C_SSHORT, &id_sens, 0, &id_sens_ind},
-      {SQL_C_DOUBLE, &freq, 0, &freq_ind},
-      {SQL_C_SSHORT, &id_freq, 0, &id_freq_ind},
-  };
-  SQLUSMALLINT column = 1;
-  for (const Binding& b : bindings) {
-    status = check_odbc(SQLBindCol(stmt, column++, b.c_type, b.target, b.length, b.indicator),
-                        statement, Stage::kLoad);
-    if (!status.ok()) return status;
-  }
+  RowValues row;
+  status = bind_row_values(statement, 1, &row);
+  if (!status.ok()) return status;
+  // STARTDATE once more, as the database writes it: the key by which the
+  // second statement finds the chosen row again.
+  std::array<char, kStartKeyBuffer> key{};
+  SQLLEN key_ind = 0;
+  status = check_odbc(SQLBindCol(stmt, 7, SQL_C_CHAR, key.data(), kStartKeyBuffer, &key_ind),
+                      statement, Stage::kLoad);
+  if (!status.ok()) return status;
 
-  for (;;) {
-    // A NULL leaves a bound buffer as it was; start every row from zero so
-    // that no value of the previous row shows through.
-    start = end = SQL_TIMESTAMP_STRUCT{};
-    sens = freq = 0.0;
-    id_sens = id_freq = 0;
-
+  std::optional<RowValues> choice;
+  std::string choice_key;
+  bool choice_key_null = false;
+  while (!choice) {
+    row.clear();
+    key.fill(0);
     const SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) return Status();
     status = check_odbc(rc, statement, Stage::kLoad);
     if (!status.ok()) return status;
-
-    const Timestamp row_start = to_timestamp(start);
-    const Timestamp row_end = end_ind == SQL_NULL_DATA ? null_date() : to_timestamp(end);
-    if (!accept(row_start, row_end)) continue;
-
-    CalibrationRecord record;
-    record.codes = codes;
-    record.startdate = row_start;
-    record.enddate = row_end;
-    record.sens = sens_ind == SQL_NULL_DATA ? -1.0 : sens;
-    record.id_sens = id_sens;
-    record.freq = freq_ind == SQL_NULL_DATA ? -1.0 : freq;
-    record.id_freq = id_freq;
-    if (!read_text_column(stmt, 7, &record.sac) || !read_text_column(stmt, 8, &record.fap) ||
-        !read_timestamp_column(stmt, 9, &record.lddate)) {
-      return check_odbc(SQL_ERROR, statement, Stage::kLoad);
+    if (key_ind != SQL_NULL_DATA && (key_ind == SQL_NO_TOTAL || key_ind >= kStartKeyBuffer)) {
+      return Status::failure(Stage::kLoad, "STARTDATE holds no valid date: " +
+                                               std::string(key.data(), kStartKeyBuffer - 1));
     }
-    *chosen = std::move(record);
-    return Status();
+    const std::string row_key =
+        key_ind == SQL_NULL_DATA ? std::string() : std::string(key.data(), static_cast<std::size_t>(key_ind));
+    const Timestamp row_start = row_start_date(row.start, row.start_ind);
+    const Timestamp row_end = row_end_date(row.end, row.end_ind);
+    if (accept(row_start, row_end)) {
+      status = check_row_dates(row_start, row.start_ind, row_end);
+      if (!status.ok()) return status;
+      choice = row;
+      choice_key = row_key;
+      choice_key_null = key_ind == SQL_NULL_DATA;
+    }
   }
+  status = check_odbc(SQLCloseCursor(stmt), statement, Stage::kLoad);
+  if (!status.ok()) return status;
+  status = check_odbc(SQLFreeStmt(stmt, SQL_UNBIND), statement, Stage::kLoad);
+  if (!status.ok()) return status;
+
+  // The texts: only the rows with the chosen row's start, in the same order;
+  // of those, the first whose deciding values equal the chosen row's. Rows
+  // before it in the first statement had other dates (or the filter would
+  // have taken them), so it is the chosen row itself, unless two rows differ
+  // in nothing but their texts; the database's order then decides, as it
+  // always did.
+  query = choice_key_null ? kTextsOfNullStart : kTextsOfStart;
+  if (descending) query += " desc";
+  if (!choice_key_null) {
+    lengths[4] = static_cast<SQLLEN>(choice_key.size());
+    status = check_odbc(
+        SQLBindParameter(stmt, 5, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP,
+                         choice_key.empty() ? 1 : choice_key.size(), 0, &choice_key[0],
+                         lengths[4], &lengths[4]),
+        statement, Stage::kLoad);
+    if (!status.ok()) return status;
+  }
+  status = check_odbc(SQLExecDirect(stmt, sql_text(query), SQL_NTS), statement, Stage::kLoad);
+  if (!status.ok()) return status;
+  status = bind_row_values(statement, 1, &row);
+  if (!status.ok()) return status;
+  for (;;) {
+    row.clear();
+    const SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA) {
+      return Status::failure(Stage::kLoad, "the chosen calibration changed while it was read");
+    }
+    status = check_odbc(rc, statement, Stage::kLoad);
+    if (!status.ok()) return status;
+    if (row.same_as(*choice)) break;
+  }
+
+  CalibrationRecord record;
+  record.codes = codes;
+  record.startdate = row_start_date(choice->start, choice->start_ind);
+  record.enddate = row_end_date(choice->end, choice->end_ind);
+  record.sens = choice->sens_ind == SQL_NULL_DATA ? -1.0 : choice->sens;
+  record.id_sens = choice->id_sens;
+  record.freq = choice->freq_ind == SQL_NULL_DATA ? -1.0 : choice->freq;
+  record.id_freq = choice->id_freq;
+  status = read_text_column(statement, 7, "SAC", &record.sac);
+  if (status.ok()) status = read_text_column(statement, 8, "FAP", &record.fap);
+  if (!status.ok()) return status;
+  if (!read_timestamp_column(stmt, 9, &record.lddate)) {
+    return check_odbc(SQL_ERROR, statement, Stage::kLoad);
+  }
+  *chosen = std::move(record);
+  return Status();
 }
 
 }  // namespace kalvynex

@@ -1,6 +1,14 @@
 #include "db/odbc_connection.h"
 
+#include <dirent.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <set>
 #include <vector>
+
+#include "db/cancel_timer.h"
 
 namespace kalvynex {
 
@@ -11,6 +19,29 @@ SQLCHAR* sql_text(const std::string& text) {
 SQLCHAR* sql_text(const char* text) {
   return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text));
 }
+
+namespace {
+
+// The descriptors of this process that are sockets.
+std::set<int> open_sockets() {
+  std::set<int> sockets;
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == nullptr) return sockets;
+  const int own = dirfd(dir);
+  while (const dirent* entry = readdir(dir)) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0' || fd == own) continue;
+    struct stat st {};
+    if (fstat(static_cast<int>(fd), &st) == 0 && S_ISSOCK(st.st_mode)) {
+      sockets.insert(static_cast<int>(fd));
+    }
+  }
+  closedir(dir);
+  return sockets;
+}
+
+}  // namespace
 
 Status OdbcConnection::open(const ConnectionParameters& parameters) {
   connection_.reset();
@@ -29,10 +60,41 @@ Status OdbcConnection::open(const ConnectionParameters& parameters) {
     environment_.reset();
     return Status::failure(Stage::kConnect, "DBC initialization error");
   }
-  Status status = check_odbc(
-      SQLConnect(connection_.get(), sql_text(parameters.data_source), SQL_NTS,
-                 sql_text(parameters.user), SQL_NTS, sql_text(parameters.password), SQL_NTS),
-      connection_, Stage::kConnect);
+  query_timeout_ = parameters.query_timeout > 0 ? parameters.query_timeout : 0;
+  if (parameters.login_timeout > 0) {
+    // ODBC passes integer attributes in the pointer argument.
+    Status set = check_odbc(
+        SQLSetConnectAttr(connection_.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                          reinterpret_cast<SQLPOINTER>(  // NOLINT(performance-no-int-to-ptr)
+                              static_cast<SQLULEN>(parameters.login_timeout)),
+                          SQL_IS_UINTEGER),
+        connection_, Stage::kConnect);
+    if (!set.ok()) {
+      connection_.reset();
+      environment_.reset();
+      return set;
+    }
+  }
+  // Some drivers keep SQL_ATTR_LOGIN_TIMEOUT only while the TCP connection
+  // is made, and then wait for the server's greeting without a limit (the
+  // MariaDB driver does, at a server that accepts and never answers). One
+  // second after the limit, the sockets that the login opened are shut
+  // down: the waiting driver sees the connection end and fails with its own
+  // text. Sockets that were open before are left alone.
+  const std::set<int> sockets_before = open_sockets();
+  const int login_timeout = parameters.login_timeout;
+  SQLRETURN rc = SQL_ERROR;
+  {
+    // Stopped as soon as the login returns.
+    const CancelTimer login_timer(login_timeout > 0 ? login_timeout + 1 : 0, [&sockets_before] {
+      for (const int fd : open_sockets()) {
+        if (sockets_before.count(fd) == 0) shutdown(fd, SHUT_RDWR);
+      }
+    });
+    rc = SQLConnect(connection_.get(), sql_text(parameters.data_source), SQL_NTS,
+                    sql_text(parameters.user), SQL_NTS, sql_text(parameters.password), SQL_NTS);
+  }
+  Status status = check_odbc(rc, connection_, Stage::kConnect);
   if (!status.ok()) {
     connection_.reset();
     environment_.reset();
@@ -44,6 +106,17 @@ Status OdbcConnection::new_statement(Stage stage, OdbcHandle* statement) const {
   if (!odbc_succeeded(statement->allocate(SQL_HANDLE_STMT, connection_.get()))) {
     return Status::failure(stage, "STMT initialization error");
   }
+  if (query_timeout_ == 0) return Status();
+  // A driver that cannot keep the limit itself says so (01S02 or HYC00);
+  // the stage's CancelTimer keeps it then.
+  // ODBC passes integer attributes in the pointer argument.
+  Status set = check_odbc(
+      SQLSetStmtAttr(statement->get(), SQL_ATTR_QUERY_TIMEOUT,
+                     reinterpret_cast<SQLPOINTER>(  // NOLINT(performance-no-int-to-ptr)
+                         static_cast<SQLULEN>(query_timeout_)),
+                     SQL_IS_UINTEGER),
+      *statement, stage);
+  if (!set.ok() && set.sqlstate() != "HYC00") return set;
   return Status();
 }
 

@@ -23,9 +23,12 @@ class OdbcConnection {
 
   bool is_open() const { return static_cast<bool>(connection_); }
 
-  // A new statement handle on this connection, in *statement; a failure is
-  // of `stage`.
+  // A new statement handle on this connection, in *statement, with the
+  // connection's query timeout; a failure is of `stage`.
   Status new_statement(Stage stage, OdbcHandle* statement) const;
+
+  // Seconds that each stage's queries may take; 0: no limit.
+  int query_timeout() const { return query_timeout_; }
 
   // The connection's catalog (its database), or empty when the driver names
   // none.
@@ -36,6 +39,7 @@ class OdbcConnection {
   // reverse order.
   OdbcHandle environment_;
   OdbcHandle connection_;
+  int query_timeout_ = 0;
 };
 
 // `text` as the ODBC API takes input texts.

@@ -15,10 +15,11 @@ constexpr SQLLEN kColumnNameBuffer = 32;
 
 }  // namespace
 
-Status check_calibration_table(const OdbcConnection& connection) {
+Status check_calibration_table(const OdbcConnection& connection, CancelTimer* timer) {
   OdbcHandle statement;
   Status status = connection.new_statement(Stage::kFindTable, &statement);
   if (!status.ok()) return status;
+  const WatchedStatement watched(timer, statement.get());
 
   // Some drivers search every database the user can see when no catalog is
   // given; the connection's own catalog, when it reports one, keeps a

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "core/status.h"
+#include "db/cancel_timer.h"
 #include "db/odbc_connection.h"
 
 namespace kalvynex {
@@ -19,8 +20,9 @@ constexpr std::array<const char*, 13> kCalibrationColumns = {
 // connection's own catalog with all of kCalibrationColumns, names compared
 // without case. Failures: kFindTable when the catalog cannot be asked,
 // kReadColumns when its answer cannot be read or names no table ("NOT
-// FOUND"), kMissingColumns with the missing names joined by ",".
-Status check_calibration_table(const OdbcConnection& connection);
+// FOUND"), kMissingColumns with the missing names joined by ",". When
+// `timer` is given, its time up cancels the catalog calls.
+Status check_calibration_table(const OdbcConnection& connection, CancelTimer* timer = nullptr);
 
 }  // namespace kalvynex
 

@@ -39,7 +39,7 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 # package stage, and the locale sources from which a test builds Cyrillic
 # console locales for the usage screen.
 TEST_PACKAGES=(odbc-postgresql postgresql-15 postgresql gnuplot-nox mariadb-server odbc-mariadb
-  dpkg-dev groff-base locales
+  dpkg-dev groff-base locales lintian
   clang-tidy-14 cppcheck clang-14 libclang-rt-14-dev)
 
 # Configures and builds into $1 with extra CMake arguments after it.
@@ -55,4 +55,23 @@ create_demo_database() {
   local file=$1
   rm -f "$file"
   cat "$KALVYNEX_ROOT/data/schema-sqlite.sql" "$KALVYNEX_ROOT/data/demo-data.sql" | sqlite3 "$file"
+}
+
+# Writes into directory $1 a copy of /etc/odbcinst.ini with the drivers'
+# logs off (Debian's psqlODBC entries say CommLog=1, which leaves a
+# /tmp/psqlodbc_*.log file behind every connection) and exports ODBCSYSINI
+# so that unixODBC reads the copy.
+use_quiet_driver_entries() {
+  local dir=$1
+  mkdir -p "$dir"
+  sed -E 's/^[[:space:]]*(CommLog|Debug)[[:space:]]*=.*/\1=0/' /etc/odbcinst.ini >"$dir/odbcinst.ini"
+  export ODBCSYSINI=$dir
+}
+
+# The psqlODBC log files in /tmp named after this project's programs
+# (psqlodbc_<program>_<user><pid>.log), one per line.
+project_driver_logs() {
+  find /tmp -maxdepth 1 -name 'psqlodbc_*.log' \
+    \( -name 'psqlodbc_kalvynex_*' -o -name 'psqlodbc_kalvynex-*' -o -name 'psqlodbc_runner_*' \
+       -o -name 'psqlodbc_floor_*' \) -newer "$1" -print 2>/dev/null | sort
 }

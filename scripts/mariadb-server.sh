@@ -28,7 +28,8 @@ start_mariadb_server() {
     /usr/sbin/mariadbd --no-defaults --user=mysql --datadir="$MY_DIR/data" \
       --socket="$socket" --pid-file="$MY_DIR/mysqld.pid" --port="$MY_PORT" \
       --bind-address=127.0.0.1 --log-error="$MY_DIR/error.log" \
-      --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci $MY_SERVER_OPTIONS \
+      --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+      --max-allowed-packet=256M $MY_SERVER_OPTIONS \
       </dev/null >/dev/null 2>&1 &
     echo $! >"$MY_DIR/server.pid"
   ) || return 1

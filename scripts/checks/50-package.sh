@@ -12,13 +12,15 @@ fail() {
 
 # --- manual page ------------------------------------------------------------
 MAN_PAGE="$KALVYNEX_ROOT/man/kalvynex.1"
-warnings=$(groff -ww -z -man "$MAN_PAGE" 2>&1) || fail "groff failed on man/kalvynex.1: $warnings"
-[ -z "$warnings" ] || fail "groff warnings in man/kalvynex.1:
+for page in "$KALVYNEX_ROOT"/man/*.1; do
+  warnings=$(groff -ww -z -man "$page" 2>&1) || fail "groff failed on $page: $warnings"
+  [ -z "$warnings" ] || fail "groff warnings in $page:
 $warnings"
-# mandoc is stricter about the man(7) macros; used when it is there.
-if command -v mandoc >/dev/null; then
-  mandoc -T lint -W warning "$MAN_PAGE" || fail "mandoc warnings in man/kalvynex.1"
-fi
+  # mandoc is stricter about the man(7) macros; used when it is there.
+  if command -v mandoc >/dev/null; then
+    mandoc -T lint -W warning "$page" || fail "mandoc warnings in $page"
+  fi
+done
 
 # --- build the package ------------------------------------------------------
 BUILD="$KALVYNEX_BUILD_DIR-package"
@@ -52,12 +54,23 @@ for driver in libsqliteodbc odbc-postgresql odbc-mariadb; do
   grep -Eq "(^| )$driver( |\$)" <<<"$recommends" || fail "Recommends lacks $driver: $recommends"
 done
 
+# --- lintian: no error and no warning ------------------------------------------
+# Overrides, if any, live in packaging/ with the reason for each.
+if ! lintian_out=$(lintian --fail-on error,warning --suppress-tags-from-file \
+    "$KALVYNEX_ROOT/packaging/lintian-suppressed" "$deb" 2>&1); then
+  echo "$lintian_out" >&2
+  fail "lintian reports errors or warnings"
+fi
+[ -z "$lintian_out" ] || echo "$lintian_out"
+
 # --- contents -----------------------------------------------------------------
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 outside=$(grep -Ev '^\./(usr/.*)?$' <<<"$contents" || true)
 [ -z "$outside" ] || fail "files outside /usr:
 $outside"
 expected=(./usr/bin/kalvynex ./usr/bin/kalvynex-plot ./usr/share/man/man1/kalvynex.1.gz
+  ./usr/share/man/man1/kalvynex-plot.1.gz ./usr/share/doc/kalvynex/copyright
+  ./usr/share/doc/kalvynex/changelog.gz ./usr/share/kalvynex/demo-data.sql
   ./usr/share/kalvynex/kalvynex.ini ./usr/share/kalvynex/qev.ini
   ./usr/share/kalvynex/odbc.ini.sample)
 for schema in "$KALVYNEX_ROOT"/data/schema-*.sql; do
@@ -80,7 +93,7 @@ fi
 
 # The shipped files are the ones of the source tree.
 SHARE="$ROOT/usr/share/kalvynex"
-for name in kalvynex.ini qev.ini odbc.ini.sample; do
+for name in kalvynex.ini qev.ini odbc.ini.sample demo-data.sql; do
   cmp -s "$KALVYNEX_ROOT/data/$name" "$SHARE/$name" || fail "usr/share/kalvynex/$name differs from data/$name"
 done
 for schema in "$KALVYNEX_ROOT"/data/schema-*.sql; do

@@ -62,6 +62,14 @@ TEST(ParseArgumentsTest, CompleteSelectorNeedsFourCodesOfOneToSevenBytes) {
       // Seven letters but eight bytes in UTF-8: too long.
       {select_codes("A", "\xD0\x96" "BCDEF", "C", "D"), true},
       {select_codes("A", "\xD0\x96" "BCDEFG", "C", "D"), false},
+      // "/" and control bytes would reach the file name and the header.
+      {select_codes("..", "B", "C", "D"), true},
+      {select_codes("../x", "B", "C", "D"), false},
+      {select_codes("A", "B", "C", "/"), false},
+      {select_codes("A", "B\nZ", "C", "D"), false},
+      {select_codes("A", "B", "\x1f", "D"), false},
+      {select_codes("A", "B", "C", "D\x7f"), false},
+      {select_codes("A B", "~", "C", "\x80"), true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(is_complete(c.channel), c.complete)

@@ -177,6 +177,32 @@ TEST(SettingsTest, DecidesUseTend) {
   }
 }
 
+TEST(SettingsTest, DecidesTheTimeLimits) {
+  struct Case {
+    const char* program_ini;
+    const char* system_ini;
+    int login;
+    int query;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, 30, 300},
+      {"[DATABASE]\nLOGIN_TIMEOUT=5\n", "[DATABASE]\nLOGIN_TIMEOUT=7\nQUERY_TIMEOUT=9\n", 5, 9},
+      {"[DATABASE]\nLOGIN_TIMEOUT=0\nQUERY_TIMEOUT=0\n", "[DATABASE]\nQUERY_TIMEOUT=9\n", 0, 0},
+      {"[DATABASE]\nLOGIN_TIMEOUT=-1\n", "[DATABASE]\nLOGIN_TIMEOUT=7\n", 7, 300},
+      {"[DATABASE]\nQUERY_TIMEOUT=-1\n", "[DATABASE]\nQUERY_TIMEOUT=-4\n", 30, 300},
+      {"[OUT]\nLOGIN_TIMEOUT=5\n", nullptr, 30, 300},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.program_ini ? c.program_ini : "(none)") + " | " +
+                 (c.system_ini ? c.system_ini : "(none)"));
+    Installation installation(c.program_ini, c.system_ini);
+    const DatabaseSettings got =
+        gather_settings(command_line({}), locate_settings_files(installation.env)).database;
+    EXPECT_EQ(got.login_timeout, c.login);
+    EXPECT_EQ(got.query_timeout, c.query);
+  }
+}
+
 TEST(SettingsTest, GathersTheOutputDirectory) {
   struct Case {
     const char* program_ini;

@@ -117,6 +117,11 @@ TEST_F(CommandLineTest, EveryHelpWordShowsTheUsageScreen) {
       {"SELECT=ABC:BHZ", "-h"},
   };
   const std::string screen = usage_text();
+  // The date form that the screen teaches is the one DATE= reads: dashes.
+  EXPECT_NE(screen.find("(\xD0\x93\xD0\x93\xD0\x93\xD0\x93-\xD0\x9C\xD0\x9C-"
+                        "\xD0\x94\xD0\x94 "),
+            std::string::npos)
+      << screen;
   for (const auto& arguments : cases) {
     SCOPED_TRACE(arguments[0]);
     const ProcessResult r = run(arguments);
@@ -149,6 +154,10 @@ TEST_F(CommandLineTest, UsageScreenInTheCharsetOfTheLocale) {
     }
     const ProcessResult r = run({"/?"}, {{"LOCPATH", locales}, {"LC_ALL", c.locale}});
     EXPECT_EQ(r.out, iconv_from_utf8(usage_text(), c.charmap));
+    EXPECT_NE(r.out.find(iconv_from_utf8("(\xD0\x93\xD0\x93\xD0\x93\xD0\x93-\xD0\x9C\xD0\x9C-"
+                                         "\xD0\x94\xD0\x94 ",
+                                         c.charmap)),
+              std::string::npos);
     EXPECT_EQ(r.exit_status, 0);
   }
 }

@@ -302,6 +302,105 @@ TEST_P(FaultsTest, ConnectionLostDuringTheLoadIsAFailure) {
   EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
 }
 
+// ---------------------------------------------------------------------------
+// Time limits: a server that accepts the connection and never answers, and a
+// table locked by another session, end the run after LOGIN_TIMEOUT or
+// QUERY_TIMEOUT seconds with the driver's text; every stage line is on
+// standard output as soon as it is reached.
+
+// A TCP listener on 127.0.0.1 that completes connections (the kernel does)
+// and never answers them.
+class SilentListener {
+ public:
+  SilentListener() {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd_, 16) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      throw std::runtime_error("cannot listen");
+    }
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentListener() { close(fd_); }
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+class TimeLimitTest : public FaultsTest {
+ protected:
+  // Limits in the program's settings file, and a kill after `kill_after`
+  // seconds so that a run which ignores them cannot hang the test.
+  ProcessOptions limited(const std::string& settings, unsigned kill_after) const {
+    dir().write_file("kalvynex.ini", "[DATABASE]\n" + settings);
+    ProcessOptions options;
+    options.before_exec = [kill_after] { alarm(kill_after); };
+    return options;
+  }
+};
+
+TEST_P(TimeLimitTest, ServerThatNeverAnswersEndsTheLogin) {
+  if (!on_server()) GTEST_SKIP() << "needs a database server";
+  const SilentListener listener;
+  const std::string section =
+      server_section("silent", std::to_string(listener.port()), database().database_name());
+  struct Case {
+    const char* settings;
+    int exit_status;
+  };
+  const Case cases[] = {
+      {"LOGIN_TIMEOUT=2\n", kConnectFailed},
+      // No limit: the run waits until the alarm, its stage line already out.
+      {"LOGIN_TIMEOUT=0\n", 128 + SIGALRM},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    ProcessOptions options = limited(c.settings, 8);
+    options.environment["ODBCINI"] = dir().write_file("other-odbc.ini", section);
+    const ProcessResult r = run({"ODBC=silent", "SELECT=ABC:BHZ:XX:00", "OUT_DIR=" + out_dir()},
+                                options);
+    EXPECT_EQ(r.exit_status, c.exit_status) << r.out;
+    EXPECT_TRUE(starts_with(r.out, "Connecting to database: silent\n")) << r.out;
+    if (c.exit_status == kConnectFailed) {
+      EXPECT_TRUE(starts_with(r.out, "Connecting to database: silent\n" + connection_error_start()))
+          << r.out;
+      EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n");
+    }
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST_P(TimeLimitTest, LockedTableEndsTheLoad) {
+  // The SQLite driver waits for a locked file while it connects, for the
+  // data source's own Timeout (milliseconds), which no ODBC attribute sets.
+  if (!on_server()) GTEST_SKIP() << "SQLite waits by its data source's Timeout";
+  database().create_calibration_table();
+  const char* lock = backend() == Backend::MariaDB
+                         ? "LOCK TABLES CALIBRATION WRITE"
+                         : "LOCK TABLE CALIBRATION IN ACCESS EXCLUSIVE MODE";
+  OpenConnection holder(database().connection_string(), /*autocommit=*/false);
+  holder.query(lock);
+  const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"}, limited("QUERY_TIMEOUT=2\n", 30));
+  const std::string expected_start =
+      connected_prefix(kDsn) + "Loading data (ABC:BHZ:XX:00) from database\nload_from_db(): ";
+  EXPECT_TRUE(starts_with(r.out, expected_start)) << r.out;
+  EXPECT_GT(r.out.size(), expected_start.size() + 2) << "the driver's text is missing";
+  EXPECT_EQ(r.exit_status, kTableOrLoadFailed) << r.out;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(out_dir_listing(), std::vector<std::string>{".keep"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, TimeLimitTest, ::testing::ValuesIn(available_backends()),
+                         backend_test_name);
+
 TEST_P(FaultsTest, CorruptSqliteFileIsATableFailure) {
   if (backend() != Backend::SQLite) GTEST_SKIP() << "SQLite file case";
   std::string garbage(8192, '\0');
@@ -621,20 +720,32 @@ TEST_P(HostileCodesTest, RawByteCodesAreFoundByTheirBytes) {
   expect_run("\xc3\xa9t\xc3\xa9:BHZ:XX:00", "");
 }
 
-// Codes longer than seven bytes are refused before anything else happens.
+// Codes longer than seven bytes, and codes that would lead the file out of
+// the output directory or split a line ("/", control bytes), are refused
+// before anything else happens, even when such a channel is stored.
 TEST_P(HostileCodesTest, LongCodesAreRefusedBeforeConnecting) {
   database().create_calibration_table();
-  const char* const selects[] = {
+  for (const char* sta : {"../../x", "/tmp/p", "A\nB", "A\x7f"}) {
+    insert_marked_channel(database(), sta, "stored");
+  }
+  const std::string selects[] = {
       "ABCDEFGH:BHZ:XX:00",
       "ABC:BHZ:XX:00000000",
       "ABC:BHZ:XXXXXXXX:00",
       "ABC:BHZBHZBHZ:XX:00",
       "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9:BHZ:XX:00",  // four letters, eight bytes
       "A' OR '1'='1:BHZ:XX:00",
+      "../../x:BHZ:XX:00",
+      "/tmp/p:BHZ:XX:00",
+      "A\nB:BHZ:XX:00",
+      "A\x7f:BHZ:XX:00",
+      "ABC:BHZ:XX:0\t",
+      "ABC:BHZ:X\rX:00",
+      "ABC:B/Z:XX:00",
   };
-  for (const char* select : selects) {
+  for (const std::string& select : selects) {
     SCOPED_TRACE(select);
-    const ProcessResult r = run_connected({std::string("SELECT=") + select});
+    const ProcessResult r = run_connected({"SELECT=" + select});
     EXPECT_EQ(r.out, "Incorrect [SELECT=] param\n");
     EXPECT_EQ(r.exit_status, kBadSelect);
   }
