@@ -19,6 +19,13 @@ bool is_leap_year(int year) {
   return year % 100 != 0;
 }
 
+bool is_calendar_time(const Timestamp& t) {
+  static constexpr int kDaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1) return false;
+  const int days = kDaysInMonth[t.month] + (t.month == 2 && is_leap_year(t.year) ? 1 : 0);
+  return t.day <= days && t.hour < 24 && t.minute < 60 && t.second < 60;
+}
+
 double timestamp_seconds(int year, int month, int day, int hour, int minute,
                          int second) {
   if (month < 0) month = 0;

@@ -25,6 +25,10 @@ struct Timestamp {
 // An end date whose year is 0 or below marks a calibration without an end.
 inline bool is_open_end(const Timestamp& end) { return end.year <= 0; }
 
+// True when every field names a real calendar time: a year from 1 on, a
+// month 1-12, a day that the month has, hours 0-23, minutes and seconds 0-59.
+bool is_calendar_time(const Timestamp& t);
+
 // True for years divisible by 4, except centuries not divisible by 400.
 bool is_leap_year(int year);
 

@@ -1,0 +1,306 @@
+#include "response/stationxml_writer.h"
+
+#include <libxml/xmlwriter.h>
+
+#include <charconv>
+#include <cmath>
+#include <complex>
+#include <ctime>
+
+#include "core/string_printf.h"
+
+namespace kalvynex {
+
+namespace {
+
+constexpr const char* kNamespace = "http://www.fdsn.org/xml/station/1";
+
+// xs:double text: the shortest decimal form that reads back as the same
+// double, and INF, -INF or NaN for the values that have no decimal form.
+std::string xml_double(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  char buffer[32];
+  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, r.ptr);
+}
+
+const xmlChar* x(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+
+int write_to_sink(void* context, const char* buffer, int length) {
+  auto* sink = static_cast<ByteSink*>(context);
+  if (length <= 0) return 0;
+  return (*sink)(buffer, static_cast<std::size_t>(length)) ? length : -1;
+}
+
+int close_sink(void* /*context*/) { return 0; }
+
+// libxml2 prints its own messages on stderr by default; a failed write is
+// reported by the caller instead, in the program's words.
+void ignore_message(void* /*context*/, const char* /*format*/, ...) {}
+
+// Product of (s - r) over the roots, at s = 2 pi i f.
+std::complex<double> root_product(const std::vector<std::complex<double>>& roots,
+                                  std::complex<double> s) {
+  std::complex<double> product(1.0, 0.0);
+  for (const auto& r : roots) product *= s - r;
+  return product;
+}
+
+}  // namespace
+
+PoleZeroNormalization normalize_pole_zero(const PoleZeroResponse& response,
+                                          double frequency_hz) {
+  const std::complex<double> s(0.0, 2.0 * M_PI * frequency_hz);
+  const double magnitude =
+      std::abs(root_product(response.zeros, s) / root_product(response.poles, s));
+  PoleZeroNormalization result;
+  result.factor = 1.0 / magnitude;
+  result.gain = response.constant * magnitude;
+  return result;
+}
+
+std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double frequency_hz) {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < triplets.size(); ++i) {
+    if (std::fabs(triplets[i].frequency - frequency_hz) <
+        std::fabs(triplets[best].frequency - frequency_hz)) {
+      best = i;
+    }
+  }
+  return best;
+}
+
+std::string xml_date_time(const Timestamp& t) {
+  return string_printf("%04d-%02u-%02uT%02u:%02u:%02uZ", t.year, t.month, t.day, t.hour,
+                       t.minute, t.second);
+}
+
+struct StationXmlWriter::State {
+  explicit State(ByteSink s) : sink(std::move(s)) {}
+  ~State() {
+    if (writer != nullptr) xmlFreeTextWriter(writer);
+  }
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+
+  // Each helper records a failure of libxml2 (a negative result) in `ok`.
+  void check(int result) {
+    if (result < 0) ok = false;
+  }
+  void start(const char* name) {
+    if (ok) check(xmlTextWriterStartElement(writer, x(name)));
+  }
+  void end() {
+    if (ok) check(xmlTextWriterEndElement(writer));
+  }
+  void attribute(const char* name, const std::string& value) {
+    if (ok) check(xmlTextWriterWriteAttribute(writer, x(name), x(value.c_str())));
+  }
+  void element(const char* name, const std::string& text) {
+    if (ok) check(xmlTextWriterWriteElement(writer, x(name), x(text.c_str())));
+  }
+  void number(const char* name, double value) { element(name, xml_double(value)); }
+  void units(const char* name, const char* unit) {
+    start(name);
+    element("Name", unit);
+    end();
+  }
+  void comment(const std::string& text) {
+    start("Comment");
+    element("Value", text);
+    end();
+  }
+
+  void open_station(const ChannelEpoch& epoch, const StationPlace& place);
+  void write_channel(const ChannelEpoch& epoch);
+  void write_pole_zero(const PoleZeroResponse& response, double frequency);
+  void write_response_list(const std::vector<FapTriplet>& triplets, double frequency);
+  void sensitivity(double value, double frequency);
+
+  ByteSink sink;
+  xmlTextWriterPtr writer = nullptr;
+  bool ok = true;
+  bool in_network = false;
+  bool in_station = false;
+  std::string network;
+  std::string station;
+  StationPlace place;  // of the open station
+};
+
+void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
+                                           const StationPlace& where) {
+  start("Station");
+  attribute("code", epoch.codes.sta);
+  if (!where.known) {
+    comment("Coordinates unknown: the station is not in the stations file; "
+            "latitude, longitude and elevation are written as 0");
+  }
+  number("Latitude", where.known ? where.latitude : 0.0);
+  number("Longitude", where.known ? where.longitude : 0.0);
+  number("Elevation", where.known ? where.elevation : 0.0);
+  start("Site");
+  element("Name", where.site_name.empty() ? epoch.codes.sta : where.site_name);
+  end();
+  place = where;
+  in_station = true;
+}
+
+void StationXmlWriter::State::sensitivity(double value, double frequency) {
+  start("InstrumentSensitivity");
+  number("Value", value);
+  number("Frequency", frequency);
+  units("InputUnits", "m");
+  units("OutputUnits", "count");
+  end();
+}
+
+void StationXmlWriter::State::write_pole_zero(const PoleZeroResponse& response,
+                                              double frequency) {
+  const PoleZeroNormalization norm = normalize_pole_zero(response, frequency);
+  start("Response");
+  sensitivity(norm.gain, frequency);
+  start("Stage");
+  attribute("number", "1");
+  start("PolesZeros");
+  units("InputUnits", "m");
+  units("OutputUnits", "count");
+  element("PzTransferFunctionType", "LAPLACE (RADIANS/SECOND)");
+  number("NormalizationFactor", norm.factor);
+  number("NormalizationFrequency", frequency);
+  // Zeros and poles are numbered in one sequence, zeros first.
+  std::size_t index = 0;
+  auto roots = [this, &index](const char* name,
+                              const std::vector<std::complex<double>>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      start(name);
+      attribute("number", std::to_string(index++));
+      number("Real", values[i].real());
+      number("Imaginary", values[i].imag());
+      end();
+    }
+  };
+  roots("Zero", response.zeros);
+  roots("Pole", response.poles);
+  end();  // PolesZeros
+  start("StageGain");
+  number("Value", norm.gain);
+  number("Frequency", frequency);
+  end();
+  end();  // Stage
+  end();  // Response
+}
+
+void StationXmlWriter::State::write_response_list(const std::vector<FapTriplet>& triplets,
+                                                  double frequency) {
+  // The stored amplitudes are micrometres per count; the stage gives counts
+  // per metre.
+  const FapTriplet& nearest = triplets[nearest_triplet(triplets, frequency)];
+  start("Response");
+  sensitivity(1e6 / nearest.amplitude, nearest.frequency);
+  start("Stage");
+  attribute("number", "1");
+  start("ResponseList");
+  units("InputUnits", "m");
+  units("OutputUnits", "count");
+  for (const FapTriplet& t : triplets) {
+    start("ResponseListElement");
+    number("Frequency", t.frequency);
+    number("Amplitude", 1e6 / t.amplitude);
+    number("Phase", t.phase);
+    end();
+  }
+  end();  // ResponseList
+  // The list holds the whole response; the stage adds no gain of its own.
+  start("StageGain");
+  number("Value", 1.0);
+  number("Frequency", nearest.frequency);
+  end();
+  end();  // Stage
+  end();  // Response
+}
+
+void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
+  start("Channel");
+  attribute("code", epoch.codes.chan);
+  attribute("locationCode", epoch.codes.location);
+  attribute("startDate", xml_date_time(epoch.start));
+  if (!is_open_end(epoch.end)) attribute("endDate", xml_date_time(epoch.end));
+  const bool has_list = epoch.fap != nullptr && !epoch.fap->empty();
+  if (epoch.pole_zero == nullptr && !has_list) comment("No response stored for this period");
+  number("Latitude", place.known ? place.latitude : 0.0);
+  number("Longitude", place.known ? place.longitude : 0.0);
+  number("Elevation", place.known ? place.elevation : 0.0);
+  number("Depth", 0.0);
+  if (epoch.pole_zero != nullptr) {
+    write_pole_zero(*epoch.pole_zero, epoch.normalization_frequency);
+  } else if (has_list) {
+    write_response_list(*epoch.fap, epoch.normalization_frequency);
+  }
+  end();  // Channel
+}
+
+StationXmlWriter::StationXmlWriter(ByteSink sink) : state_(std::make_unique<State>(std::move(sink))) {}
+
+StationXmlWriter::~StationXmlWriter() = default;
+
+bool StationXmlWriter::begin(const StationXmlDocumentInfo& info) {
+  State& s = *state_;
+  xmlSetGenericErrorFunc(nullptr, ignore_message);
+  xmlOutputBufferPtr out = xmlOutputBufferCreateIO(write_to_sink, close_sink, &s.sink, nullptr);
+  if (out == nullptr) return s.ok = false;
+  s.writer = xmlNewTextWriter(out);  // owns `out` from here on
+  if (s.writer == nullptr) {
+    xmlOutputBufferClose(out);
+    return s.ok = false;
+  }
+  s.check(xmlTextWriterSetIndent(s.writer, 1));
+  s.check(xmlTextWriterSetIndentString(s.writer, x("  ")));
+  if (s.ok) s.check(xmlTextWriterStartDocument(s.writer, "1.0", "UTF-8", nullptr));
+  s.start("FDSNStationXML");
+  s.attribute("xmlns", kNamespace);
+  s.attribute("schemaVersion", "1.2");
+  s.element("Source", info.source);
+  s.element("Module", info.module);
+  std::tm utc{};
+  const std::time_t created = static_cast<std::time_t>(info.created_seconds);
+  if (gmtime_r(&created, &utc) == nullptr) return s.ok = false;
+  s.element("Created", string_printf("%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900,
+                                     utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                                     utc.tm_sec));
+  return s.ok;
+}
+
+bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace& place) {
+  State& s = *state_;
+  if (!s.ok || s.writer == nullptr) return false;
+  const bool new_network = !s.in_network || s.network != epoch.codes.network;
+  if (s.in_station && (new_network || s.station != epoch.codes.sta)) {
+    s.end();
+    s.in_station = false;
+  }
+  if (new_network) {
+    if (s.in_network) s.end();
+    s.start("Network");
+    s.attribute("code", epoch.codes.network);
+    s.in_network = true;
+    s.network = epoch.codes.network;
+  }
+  if (!s.in_station) {
+    s.open_station(epoch, place);
+    s.station = epoch.codes.sta;
+  }
+  s.write_channel(epoch);
+  return s.ok;
+}
+
+bool StationXmlWriter::finish() {
+  State& s = *state_;
+  if (!s.ok || s.writer == nullptr) return false;
+  // Ending the document closes every element still open.
+  s.check(xmlTextWriterEndDocument(s.writer));
+  if (s.ok) s.check(xmlTextWriterFlush(s.writer));
+  return s.ok;
+}
+
+}  // namespace kalvynex
