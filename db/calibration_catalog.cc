@@ -1,0 +1,262 @@
+#include "db/calibration_catalog.h"
+
+#include <algorithm>
+#include <tuple>
+#include <utility>
+
+#include "db/column_read.h"
+#include "db/table_check.h"
+
+namespace kalvynex {
+
+namespace {
+
+// The parameters of one statement, bound in the order they were added. The
+// values are kept here until the statement has run.
+class Parameters {
+ public:
+  void add_text(std::string text) {
+    texts_.push_back(std::move(text));
+    kinds_.push_back(Kind::kText);
+  }
+  void add_time(const Timestamp& t) {
+    SQL_TIMESTAMP_STRUCT value{};
+    value.year = t.year;
+    value.month = t.month;
+    value.day = t.day;
+    value.hour = t.hour;
+    value.minute = t.minute;
+    value.second = t.second;
+    times_.push_back(value);
+    kinds_.push_back(Kind::kTime);
+  }
+
+  Status bind(const OdbcHandle& statement, Stage stage) {
+    lengths_.assign(kinds_.size(), 0);
+    std::size_t text = 0;
+    std::size_t time = 0;
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      const auto number = static_cast<SQLUSMALLINT>(i + 1);
+      SQLRETURN rc;
+      if (kinds_[i] == Kind::kText) {
+        std::string& value = texts_[text++];
+        lengths_[i] = static_cast<SQLLEN>(value.size());
+        rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                              value.empty() ? 1 : value.size(), 0, value.data(), lengths_[i],
+                              &lengths_[i]);
+      } else {
+        SQL_TIMESTAMP_STRUCT& value = times_[time++];
+        lengths_[i] = sizeof value;
+        rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
+                              SQL_TYPE_TIMESTAMP, 19, 0, &value, sizeof value, &lengths_[i]);
+      }
+      const Status status = check_odbc(rc, statement, stage);
+      if (!status.ok()) return status;
+    }
+    return Status();
+  }
+
+ private:
+  enum class Kind { kText, kTime };
+  // Filled completely before bind() takes their addresses, so they never
+  // move afterwards.
+  std::vector<std::string> texts_;
+  std::vector<SQL_TIMESTAMP_STRUCT> times_;
+  std::vector<Kind> kinds_;
+  std::vector<SQLLEN> lengths_;
+};
+
+// " and (COLUMN like ? escape '!' or ...)" for a non-empty pattern list.
+void add_code_condition(const char* column, const std::vector<std::string>& patterns,
+                        std::string* sql, Parameters* parameters) {
+  if (patterns.empty()) return;
+  *sql += " and (";
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (i > 0) *sql += " or ";
+    *sql += column;
+    *sql += " like ? escape '!'";
+    parameters->add_text(like_pattern(patterns[i]));
+  }
+  *sql += ")";
+}
+
+void add_time_conditions(const CalibrationSelection& selection, std::string* sql,
+                         Parameters* parameters) {
+  if (selection.valid_at) {
+    *sql += " and STARTDATE <= ? and (ENDDATE is null or ENDDATE >= ?)";
+    parameters->add_time(*selection.valid_at);
+    parameters->add_time(*selection.valid_at);
+  }
+  if (selection.window_start) {
+    *sql += " and (ENDDATE is null or ENDDATE >= ?)";
+    parameters->add_time(*selection.window_start);
+  }
+  if (selection.window_end) {
+    *sql += " and STARTDATE <= ?";
+    parameters->add_time(*selection.window_end);
+  }
+}
+
+}  // namespace
+
+std::string like_pattern(const std::string& code_pattern) {
+  if (code_pattern == "--") return std::string();
+  std::string pattern;
+  pattern.reserve(code_pattern.size());
+  for (const char c : code_pattern) {
+    switch (c) {
+      case '*': pattern += '%'; break;
+      case '?': pattern += '_'; break;
+      case '%': case '_': case '!':
+        pattern += '!';
+        pattern += c;
+        break;
+      default: pattern += c;
+    }
+  }
+  return pattern;
+}
+
+Status CalibrationCatalog::connect(const ConnectionParameters& parameters) {
+  periods_.reset();
+  return connection_.open(parameters);
+}
+
+Status CalibrationCatalog::check_table() { return check_calibration_table(connection_); }
+
+Status CalibrationCatalog::find_channels(const CalibrationSelection& selection,
+                                         std::vector<ChannelCodes>* channels) {
+  channels->clear();
+  std::string sql = "select distinct NETWORK,STA,LOCATION,CHAN from CALIBRATION where 1=1";
+  Parameters parameters;
+  add_code_condition("NETWORK", selection.networks, &sql, &parameters);
+  add_code_condition("STA", selection.stations, &sql, &parameters);
+  add_code_condition("LOCATION", selection.locations, &sql, &parameters);
+  add_code_condition("CHAN", selection.channels, &sql, &parameters);
+  add_time_conditions(selection, &sql, &parameters);
+
+  OdbcHandle statement;
+  Status status = connection_.new_statement(Stage::kLoad, &statement);
+  if (!status.ok()) return status;
+  status = parameters.bind(statement, Stage::kLoad);
+  if (!status.ok()) return status;
+  status = check_odbc(SQLExecDirect(statement.get(), sql_text(sql), SQL_NTS), statement,
+                      Stage::kLoad);
+  if (!status.ok()) return status;
+  for (;;) {
+    const SQLRETURN rc = SQLFetch(statement.get());
+    if (rc == SQL_NO_DATA) break;
+    status = check_odbc(rc, statement, Stage::kLoad);
+    if (!status.ok()) return status;
+    ChannelCodes codes;
+    if (!read_text_column(statement.get(), 1, &codes.network) ||
+        !read_text_column(statement.get(), 2, &codes.sta) ||
+        !read_text_column(statement.get(), 3, &codes.location) ||
+        !read_text_column(statement.get(), 4, &codes.chan)) {
+      return check_odbc(SQL_ERROR, statement, Stage::kLoad);
+    }
+    channels->push_back(std::move(codes));
+  }
+  std::sort(channels->begin(), channels->end(), [](const ChannelCodes& a, const ChannelCodes& b) {
+    return std::tie(a.network, a.sta, a.location, a.chan) <
+           std::tie(b.network, b.sta, b.location, b.chan);
+  });
+  return Status();
+}
+
+Status CalibrationCatalog::open_periods(const ChannelCodes& codes,
+                                        const CalibrationSelection& selection, bool with_texts) {
+  periods_.reset();
+  period_codes_ = codes;
+  period_texts_ = with_texts;
+
+  std::string sql =
+      "select STARTDATE,ENDDATE,SENS,ID_SENS,FREQ,ID_FREQ,LDDATE,"
+      "case when SAC is null or SAC = '' then 0 else 1 end,"
+      "case when FAP is null or FAP = '' then 0 else 1 end";
+  if (with_texts) sql += ",SAC,FAP";
+  sql += " from CALIBRATION where NETWORK=? and STA=? and LOCATION=? and CHAN=?";
+  Parameters parameters;
+  parameters.add_text(codes.network);
+  parameters.add_text(codes.sta);
+  parameters.add_text(codes.location);
+  parameters.add_text(codes.chan);
+  add_time_conditions(selection, &sql, &parameters);
+  sql += " order by STARTDATE";
+
+  Status status = connection_.new_statement(Stage::kLoad, &periods_);
+  if (!status.ok()) return status;
+  status = parameters.bind(periods_, Stage::kLoad);
+  if (!status.ok()) return status;
+  status = check_odbc(SQLExecDirect(periods_.get(), sql_text(sql), SQL_NTS), periods_,
+                      Stage::kLoad);
+  if (!status.ok()) return status;
+
+  struct Binding {
+    SQLSMALLINT c_type;
+    SQLPOINTER target;
+    SQLLEN length;
+    SQLLEN* indicator;
+  };
+  PeriodRow& r = row_;
+  const Binding bindings[] = {
+      {SQL_C_TYPE_TIMESTAMP, &r.start, sizeof r.start, &r.start_ind},
+      {SQL_C_TYPE_TIMESTAMP, &r.end, sizeof r.end, &r.end_ind},
+      {SQL_C_DOUBLE, &r.sens, 0, &r.sens_ind},
+      {SQL_C_SSHORT, &r.id_sens, 0, &r.id_sens_ind},
+      {SQL_C_DOUBLE, &r.freq, 0, &r.freq_ind},
+      {SQL_C_SSHORT, &r.id_freq, 0, &r.id_freq_ind},
+      {SQL_C_TYPE_TIMESTAMP, &r.lddate, sizeof r.lddate, &r.lddate_ind},
+      {SQL_C_SLONG, &r.has_sac, 0, &r.has_sac_ind},
+      {SQL_C_SLONG, &r.has_fap, 0, &r.has_fap_ind},
+  };
+  SQLUSMALLINT column = 1;
+  for (const Binding& b : bindings) {
+    status = check_odbc(SQLBindCol(periods_.get(), column++, b.c_type, b.target, b.length,
+                                   b.indicator),
+                        periods_, Stage::kLoad);
+    if (!status.ok()) return status;
+  }
+  return Status();
+}
+
+Status CalibrationCatalog::next_period(CatalogPeriod* period, bool* found) {
+  *found = false;
+  if (!periods_) return Status();
+  // A NULL leaves a bound buffer as it was; every row starts from zero.
+  row_ = PeriodRow{};
+  const SQLRETURN rc = SQLFetch(periods_.get());
+  if (rc == SQL_NO_DATA) {
+    periods_.reset();
+    return Status();
+  }
+  const Status status = check_odbc(rc, periods_, Stage::kLoad);
+  if (!status.ok()) return status;
+
+  period->codes = period_codes_;
+  period->startdate = to_timestamp(row_.start);
+  period->enddate = row_.end_ind == SQL_NULL_DATA ? null_date() : to_timestamp(row_.end);
+  period->sens = row_.sens_ind == SQL_NULL_DATA ? -1.0 : row_.sens;
+  period->id_sens = row_.id_sens;
+  period->freq = row_.freq_ind == SQL_NULL_DATA ? -1.0 : row_.freq;
+  period->id_freq = row_.id_freq;
+  period->lddate = row_.lddate_ind == SQL_NULL_DATA ? null_date() : to_timestamp(row_.lddate);
+  period->has_sac = row_.has_sac_ind != SQL_NULL_DATA && row_.has_sac != 0;
+  period->has_fap = row_.has_fap_ind != SQL_NULL_DATA && row_.has_fap != 0;
+  *found = true;
+  return Status();
+}
+
+Status CalibrationCatalog::read_texts(std::string* sac, std::string* fap) {
+  sac->clear();
+  fap->clear();
+  if (!periods_ || !period_texts_) {
+    return Status::failure(Stage::kLoad, "the period query does not select the texts");
+  }
+  if (!read_text_column(periods_.get(), 10, sac) || !read_text_column(periods_.get(), 11, fap)) {
+    return check_odbc(SQL_ERROR, periods_, Stage::kLoad);
+  }
+  return Status();
+}
+
+}  // namespace kalvynex
