@@ -13,10 +13,14 @@
 #include "core/file_replace.h"
 #include "core/string_printf.h"
 #include "db/calibration_catalog.h"
+#include "config/station_file.h"
 #include "inventory/stream_file.h"
+#include "response/fap_text.h"
 #include "response/output_text.h"
+#include "response/period_check.h"
 #include "response/pole_zero.h"
 #include "response/sacpz_text.h"
+#include "response/stationxml_writer.h"
 
 namespace kalvynex {
 
@@ -74,6 +78,11 @@ class Reporter {
     ++problems_;
     if (quiet_) return;
     error(period_label(p) + ": " + text);
+  }
+
+  // A remark that is no problem of a period: shown unless quiet.
+  void warning(const std::string& text) {
+    if (!quiet_) error(text);
   }
 
   int problems() const { return problems_; }
@@ -161,14 +170,21 @@ bool is_directory(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The CREATED time: SOURCE_DATE_EPOCH when set to a number, else now.
-std::string created_time(const std::optional<std::string>& source_date_epoch) {
+// The creation time of a document: SOURCE_DATE_EPOCH when set to a number,
+// else now.
+std::time_t created_epoch(const std::optional<std::string>& source_date_epoch) {
   std::time_t t = std::time(nullptr);
   if (source_date_epoch && !source_date_epoch->empty()) {
     char* end = nullptr;
     const long long value = std::strtoll(source_date_epoch->c_str(), &end, 10);
     if (*end == '\0' && value >= 0) t = static_cast<std::time_t>(value);
   }
+  return t;
+}
+
+// The CREATED time of a sacpz export.
+std::string created_time(const std::optional<std::string>& source_date_epoch) {
+  const std::time_t t = created_epoch(source_date_epoch);
   std::tm utc{};
   gmtime_r(&t, &utc);
   return string_printf("%04d-%02d-%02dT%02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
@@ -267,7 +283,9 @@ class Session {
     status = catalog_.find_channels(options_.selection, &channels_);
     if (!status.ok()) return reporter_.database(status, data_source);
 
-    InventoryExit result = options_.command == InventoryCommand::kList ? list() : export_all();
+    InventoryExit result = options_.command == InventoryCommand::kList    ? list()
+                           : options_.command == InventoryCommand::kCheck ? check()
+                                                                          : export_all();
     reporter_.clear_progress();
     if (result == InventoryExit::kDatabase) return reporter_.database(last_status_, data_source);
     if (result != InventoryExit::kDone) return result;
@@ -275,7 +293,8 @@ class Session {
       reporter_.error("nothing matches the selection");
       return InventoryExit::kNothingMatched;
     }
-    return reporter_.problems() > 0 ? InventoryExit::kProblems : InventoryExit::kDone;
+    return reporter_.problems() > 0 || findings_ > 0 ? InventoryExit::kProblems
+                                                     : InventoryExit::kDone;
   }
 
  private:
@@ -365,10 +384,18 @@ class Session {
   InventoryExit export_all() {
     const std::string output =
         options_.output ? *options_.output
-                        : (options_.export_format == ExportFormat::kSacPz
+                        : (options_.export_format == ExportFormat::kSacPz ||
+                                   options_.export_format == ExportFormat::kStationXml
                                ? std::string("-")
                                : settings_.output_directory);
     const bool directory = output != "-" && is_directory(output);
+    if (options_.export_format == ExportFormat::kStationXml) {
+      if (directory) {
+        reporter_.error("stationxml writes one document: " + output + " is a directory");
+        return InventoryExit::kOutput;
+      }
+      return export_stationxml(output);
+    }
     if (options_.export_format != ExportFormat::kSacPz) {
       if (!directory) {
         reporter_.error("sac and fap write one file per period: " + output +
@@ -444,6 +471,145 @@ class Session {
     return finished.ok() ? InventoryExit::kDone : reporter_.output(stream_name, finished);
   }
 
+  // One StationXML document of every selected period, written as the rows
+  // come: only the current period's texts and response are in memory.
+  InventoryExit export_stationxml(const std::string& output) {
+    StationPlaces places;
+    if (options_.stations) {
+      std::ifstream in(*options_.stations, std::ios::binary);
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::string why;
+      if (!in.good() && !in.eof()) {
+        reporter_.error("cannot read the stations file " + *options_.stations);
+        return InventoryExit::kUsage;
+      }
+      if (!parse_station_file(text, &places, &why)) {
+        reporter_.error("stations file " + *options_.stations + ": " + why);
+        return InventoryExit::kUsage;
+      }
+    }
+    DataStream stream(env_.out);
+    const std::string stream_name = output == "-" ? "standard output" : output;
+    FileStatus sink_status;
+    StationXmlWriter writer([&stream, &sink_status](const char* data, std::size_t size) {
+      sink_status = stream.write(std::string(data, size));
+      return sink_status.ok();
+    });
+    auto write_failed = [&]() {
+      if (sink_status.ok()) {  // the writer itself failed: out of memory
+        sink_status.error_number = ENOMEM;
+        sink_status.step = "write";
+      }
+      return reporter_.output(stream_name, sink_status);
+    };
+    bool begun = false;
+    std::string station_key;
+    StationPlace place;
+    const StationPlace unknown;
+    InventoryExit result = for_each_period(true, [&](const CatalogPeriod& p) {
+      const bool open = is_open_end(p.enddate);
+      if (!is_calendar_time(p.startdate) || (!open && !is_calendar_time(p.enddate))) {
+        reporter_.period(p, "a date that is not a calendar time; skipped");
+        return InventoryExit::kDone;
+      }
+      CalibrationRecord record = to_record(p);
+      if (!read_texts(&record)) return InventoryExit::kDatabase;
+      if (!begun) {
+        // The document starts with the first period, so that a selection
+        // that matches nothing leaves no file behind.
+        const FileStatus opened = stream.open(output);
+        if (!opened.ok()) return reporter_.output(output, opened);
+        StationXmlDocumentInfo info;
+        info.source = "QEV calibration database";
+        info.module = std::string(kProgram) + " " + KALVYNEX_VERSION;
+        info.created_seconds = created_epoch(env_.source_date_epoch);
+        if (!writer.begin(info)) return write_failed();
+        begun = true;
+      }
+      const std::string key = p.codes.network + "." + p.codes.sta;
+      if (key != station_key) {
+        station_key = key;
+        const StationPlace* found = places.find(p.codes.network, p.codes.sta);
+        place = found != nullptr ? *found : unknown;
+        if (found == nullptr) {
+          reporter_.warning("station " + key +
+                            (options_.stations ? " is not in the stations file"
+                                               : " has no coordinates (see --stations)") +
+                            "; written at 0, 0, 0");
+        }
+      }
+      ChannelEpoch epoch;
+      epoch.codes = p.codes;
+      epoch.start = p.startdate;
+      epoch.end = p.enddate;
+      epoch.normalization_frequency = p.freq > 0.0 ? p.freq : 1.0;
+      PoleZeroResponse pole_zero;
+      std::vector<FapTriplet> triplets;
+      std::vector<PoleZeroProblem> problems;
+      if (!record.sac.empty() && parse_pole_zero(record.sac, &pole_zero, &problems)) {
+        epoch.pole_zero = &pole_zero;
+      } else {
+        scan_fap_lines(normalize_fap_text(record.fap).text, [&triplets](const FapLine& line) {
+          if (line.usable()) triplets.push_back({line.frequency, line.amplitude, line.phase});
+        });
+        if (!triplets.empty()) epoch.fap = &triplets;
+        std::string why;
+        if (!problems.empty()) {
+          why = string_printf("SAC text line %d: %s; ", problems[0].line,
+                              problems[0].reason.c_str());
+        }
+        if (!problems.empty() || triplets.empty()) {
+          why += triplets.empty() ? "written without a response" : "response from the FAP text";
+          reporter_.period(p, why);
+        }
+      }
+      return writer.add_channel(epoch, place) ? InventoryExit::kDone : write_failed();
+    });
+    if (result != InventoryExit::kDone || !begun) return result;
+    if (!writer.finish()) return write_failed();
+    const FileStatus finished = stream.finish();
+    return finished.ok() ? InventoryExit::kDone : reporter_.output(stream_name, finished);
+  }
+
+  // The findings of every selected period, one line (or JSON object) each.
+  // Nothing is written to the database.
+  InventoryExit check() {
+    DataStream out(env_.out);
+    PeriodChecker checker(options_.tolerance_db);
+    std::vector<Finding> findings;
+    const bool json = options_.check_format == CheckFormat::kJson;
+    InventoryExit result = for_each_period(true, [&](const CatalogPeriod& p) {
+      CalibrationRecord record = to_record(p);
+      if (!read_texts(&record)) return InventoryExit::kDatabase;
+      findings.clear();
+      checker.check(record, &findings);
+      std::string text;
+      for (const Finding& f : findings) {
+        if (json) {
+          text += (findings_ == 0 ? "[\n  " : ",\n  ") + finding_json(f);
+        } else {
+          text += finding_text(f) + "\n";
+        }
+        ++findings_;
+      }
+      const FileStatus written = out.write(text);
+      return written.ok() ? InventoryExit::kDone : reporter_.output("standard output", written);
+    });
+    if (result != InventoryExit::kDone) return result;
+    if (json && periods_ > 0) {
+      const FileStatus written = out.write(findings_ == 0 ? "[]\n" : "\n]\n");
+      if (!written.ok()) return reporter_.output("standard output", written);
+    }
+    const FileStatus finished = out.finish();
+    if (!finished.ok()) return reporter_.output("standard output", finished);
+    if (periods_ > 0) {
+      reporter_.warning(string_printf("%zu finding%s in %zu period%s", findings_,
+                                      findings_ == 1 ? "" : "s", periods_,
+                                      periods_ == 1 ? "" : "s"));
+    }
+    return InventoryExit::kDone;
+  }
+
   static CalibrationRecord to_record(const CatalogPeriod& p) {
     CalibrationRecord record;
     record.codes = p.codes;
@@ -466,6 +632,7 @@ class Session {
   CalibrationCatalog catalog_;
   std::vector<ChannelCodes> channels_;
   std::size_t periods_ = 0;
+  std::size_t findings_ = 0;  // check
   std::set<std::string> names_;  // files written for the current channel
   Status last_status_;
 };

@@ -2,7 +2,9 @@
 
 #include <getopt.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "core/timestamp.h"
@@ -17,6 +19,8 @@ constexpr int kEndOption = 1002;
 constexpr int kDsnOption = 1003;
 constexpr int kUserOption = 1004;
 constexpr int kPasswordFileOption = 1005;
+constexpr int kStationsOption = 1006;
+constexpr int kToleranceOption = 1007;
 
 int days_in_month(int year, int month) {
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -96,12 +100,15 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       {"dsn", required_argument, nullptr, kDsnOption},
       {"user", required_argument, nullptr, kUserOption},
       {"password-file", required_argument, nullptr, kPasswordFileOption},
+      {"stations", required_argument, nullptr, kStationsOption},
+      {"tolerance", required_argument, nullptr, kToleranceOption},
       {"quiet", no_argument, nullptr, 'q'},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},
       {nullptr, 0, nullptr, 0},
   };
   std::optional<std::string> format;
+  std::optional<std::string> tolerance;
   // getopt_long keeps its position in globals: start afresh, and let this
   // function word every message.
   optind = 0;
@@ -135,6 +142,8 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       case kDsnOption: out->dsn = value; break;
       case kUserOption: out->user = value; break;
       case kPasswordFileOption: out->password_file = value; break;
+      case kStationsOption: out->stations = value; break;
+      case kToleranceOption: tolerance = value; break;
       case 'q': out->quiet = true; break;
       case 'h': out->help = true; return true;
       case 'V': out->version = true; return true;
@@ -155,12 +164,20 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
 
   if (optind >= argc) {
-    *error = "no command given (list or export)";
+    *error = "no command given (list, export or check)";
     return false;
   }
   const std::string command = argv[optind];
   if (optind + 1 < argc) {
     *error = std::string("unexpected argument '") + argv[optind + 1] + "'";
+    return false;
+  }
+  if (out->stations && command != "export") {
+    *error = "--stations belongs to export --format stationxml";
+    return false;
+  }
+  if (tolerance && command != "check") {
+    *error = "--tolerance belongs to check";
     return false;
   }
   if (command == "list") {
@@ -179,10 +196,33 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       *error = "list writes to standard output; --output and --type-out belong to export";
       return false;
     }
+  } else if (command == "check") {
+    out->command = InventoryCommand::kCheck;
+    if (!format || *format == "text") {
+      out->check_format = CheckFormat::kText;
+    } else if (*format == "json") {
+      out->check_format = CheckFormat::kJson;
+    } else {
+      *error = "check: unknown format '" + *format + "' (text or json)";
+      return false;
+    }
+    if (out->output || out->type_out) {
+      *error = "check writes to standard output; --output and --type-out belong to export";
+      return false;
+    }
+    if (tolerance) {
+      char* end = nullptr;
+      const double db = std::strtod(tolerance->c_str(), &end);
+      if (tolerance->empty() || *end != '\0' || !std::isfinite(db) || db < 0.0) {
+        *error = "check: invalid tolerance '" + *tolerance + "' (a number of dB, 0 or more)";
+        return false;
+      }
+      out->tolerance_db = db;
+    }
   } else if (command == "export") {
     out->command = InventoryCommand::kExport;
     if (!format) {
-      *error = "export: --format is required (sacpz, sac or fap)";
+      *error = "export: --format is required (sacpz, sac, fap or stationxml)";
       return false;
     }
     if (*format == "sacpz") {
@@ -191,16 +231,23 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       out->export_format = ExportFormat::kSac;
     } else if (*format == "fap") {
       out->export_format = ExportFormat::kFap;
+    } else if (*format == "stationxml") {
+      out->export_format = ExportFormat::kStationXml;
     } else {
-      *error = "export: unknown format '" + *format + "' (sacpz, sac or fap)";
+      *error = "export: unknown format '" + *format + "' (sacpz, sac, fap or stationxml)";
       return false;
     }
-    if (out->type_out && out->export_format == ExportFormat::kSacPz) {
+    if (out->stations && out->export_format != ExportFormat::kStationXml) {
+      *error = "export: --stations applies to the stationxml format only";
+      return false;
+    }
+    if (out->type_out && (out->export_format == ExportFormat::kSacPz ||
+                          out->export_format == ExportFormat::kStationXml)) {
       *error = "export: --type-out applies to the sac and fap formats only";
       return false;
     }
   } else {
-    *error = "unknown command '" + command + "' (list or export)";
+    *error = "unknown command '" + command + "' (list, export or check)";
     return false;
   }
   return true;
@@ -213,6 +260,7 @@ std::string inventory_usage_text() {
          "Commands:\n"
          "  list    one line per calibration period: codes, start, end, SAC and FAP\n"
          "  export  writes the responses of the selected periods\n"
+         "  check   reports what is wrong with the selected periods; writes nothing\n"
          "\n"
          "Selection (codes: comma-separated lists with * and ? wildcards):\n"
          "  -n, --network=CODES    network codes\n"
@@ -226,13 +274,18 @@ std::string inventory_usage_text() {
          "\n"
          "Output:\n"
          "  -f, --format=FORMAT    list: text (default), csv or json;\n"
-         "                         export: sacpz, sac or fap (required)\n"
+         "                         export: sacpz, sac, fap or stationxml (required);\n"
+         "                         check: text (default) or json\n"
          "  -o, --output=PATH      export: a file, - (standard output) or an existing\n"
          "                         directory (one file per period); sacpz goes to\n"
          "                         standard output by default, sac and fap to the\n"
          "                         output directory of the settings\n"
          "  -t, --type-out=TYPE    export sac and fap: the form TYPE_OUT names\n"
          "                         (GSE2, QEV or kind,direction,order; default GSE2)\n"
+         "      --stations=FILE    export stationxml: station coordinates, CSV lines of\n"
+         "                         network,station,latitude,longitude,elevation[,site]\n"
+         "      --tolerance=DB     check: largest accepted difference between the SAC\n"
+         "                         and FAP amplitudes, in dB (default 1)\n"
          "\n"
          "Connection (what is not given comes from kalvynex.ini and qev.ini):\n"
          "      --dsn=NAME         ODBC data source\n"
@@ -244,8 +297,8 @@ std::string inventory_usage_text() {
          "  -h, --help             this text\n"
          "  -V, --version          the version\n"
          "\n"
-         "Exit status: 0 done; 1 periods skipped or file name clashes (reported on\n"
-         "standard error); 2 usage error; 3 nothing matched the selection;\n"
+         "Exit status: 0 done; 1 check found problems, or periods skipped or file name\n"
+         "clashes (reported on standard error); 2 usage error; 3 nothing matched the selection;\n"
          "4 database error; 5 output error.\n";
 }
 

@@ -11,9 +11,10 @@
 
 namespace kalvynex {
 
-enum class InventoryCommand { kNone, kList, kExport };
+enum class InventoryCommand { kNone, kList, kExport, kCheck };
 enum class ListFormat { kText, kCsv, kJson };
-enum class ExportFormat { kSacPz, kSac, kFap };
+enum class ExportFormat { kSacPz, kSac, kFap, kStationXml };
+enum class CheckFormat { kText, kJson };
 
 struct InventoryOptions {
   InventoryCommand command = InventoryCommand::kNone;
@@ -24,6 +25,9 @@ struct InventoryOptions {
   ExportFormat export_format = ExportFormat::kSacPz;
   std::optional<std::string> output;    // --output: a file, "-" or a directory
   std::optional<std::string> type_out;  // --type-out, sac and fap only
+  std::optional<std::string> stations;  // --stations, stationxml only
+  CheckFormat check_format = CheckFormat::kText;
+  double tolerance_db = 1.0;            // --tolerance, check only
   std::optional<std::string> dsn;
   std::optional<std::string> user;
   std::optional<std::string> password_file;

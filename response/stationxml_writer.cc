@@ -112,7 +112,7 @@ struct StationXmlWriter::State {
     end();
   }
 
-  void open_station(const ChannelEpoch& epoch, const StationPlace& place);
+  void open_station(const ChannelEpoch& epoch, const StationPlace& where);
   void write_channel(const ChannelEpoch& epoch);
   void write_pole_zero(const PoleZeroResponse& response, double frequency);
   void write_response_list(const std::vector<FapTriplet>& triplets, double frequency);
@@ -172,11 +172,11 @@ void StationXmlWriter::State::write_pole_zero(const PoleZeroResponse& response,
   std::size_t index = 0;
   auto roots = [this, &index](const char* name,
                               const std::vector<std::complex<double>>& values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (const std::complex<double>& value : values) {
       start(name);
       attribute("number", std::to_string(index++));
-      number("Real", values[i].real());
-      number("Imaginary", values[i].imag());
+      number("Real", value.real());
+      number("Imaginary", value.imag());
       end();
     }
   };
