@@ -32,6 +32,24 @@ else()
   install(FILES ${KALVYNEX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
+# kalvynex-inventory and its manual page, compressed the same way.
+install(TARGETS kalvynex-inventory RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(KALVYNEX_INVENTORY_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/kalvynex-inventory.1)
+if(KALVYNEX_GZIP)
+  set(KALVYNEX_INVENTORY_MAN_COPY ${PROJECT_BINARY_DIR}/man/kalvynex-inventory.1)
+  add_custom_command(
+    OUTPUT ${KALVYNEX_INVENTORY_MAN_COPY}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${KALVYNEX_INVENTORY_MAN_PAGE} ${KALVYNEX_INVENTORY_MAN_COPY}
+    COMMAND ${KALVYNEX_GZIP} -9 -n -f ${KALVYNEX_INVENTORY_MAN_COPY}
+    DEPENDS ${KALVYNEX_INVENTORY_MAN_PAGE}
+    COMMENT "Compressing the manual page of kalvynex-inventory"
+    VERBATIM)
+  add_custom_target(kalvynex_inventory_man ALL DEPENDS ${KALVYNEX_INVENTORY_MAN_COPY}.gz)
+  install(FILES ${KALVYNEX_INVENTORY_MAN_COPY}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${KALVYNEX_INVENTORY_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
 # Schemas of the CALIBRATION table and sample settings files, to be copied
 # and edited; the program itself never reads them from here.
 file(GLOB KALVYNEX_SCHEMAS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/schema-*.sql)

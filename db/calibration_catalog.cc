@@ -4,6 +4,7 @@
 #include <tuple>
 #include <utility>
 
+#include "core/string_printf.h"
 #include "db/column_read.h"
 #include "db/table_check.h"
 
@@ -19,37 +20,27 @@ class Parameters {
     texts_.push_back(std::move(text));
     kinds_.push_back(Kind::kText);
   }
+  // A time goes in as the text "YYYY-MM-DD HH:MM:SS" of SQL type
+  // TIMESTAMP: the SQLite3 driver would write a bound timestamp structure
+  // with a fraction (".000"), which compares after the same second stored
+  // as text; the server drivers convert the text into a timestamp.
   void add_time(const Timestamp& t) {
-    SQL_TIMESTAMP_STRUCT value{};
-    value.year = t.year;
-    value.month = t.month;
-    value.day = t.day;
-    value.hour = t.hour;
-    value.minute = t.minute;
-    value.second = t.second;
-    times_.push_back(value);
+    texts_.push_back(string_printf("%04d-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day,
+                                   t.hour, t.minute, t.second));
     kinds_.push_back(Kind::kTime);
   }
 
   Status bind(const OdbcHandle& statement, Stage stage) {
     lengths_.assign(kinds_.size(), 0);
-    std::size_t text = 0;
-    std::size_t time = 0;
     for (std::size_t i = 0; i < kinds_.size(); ++i) {
       const auto number = static_cast<SQLUSMALLINT>(i + 1);
-      SQLRETURN rc;
-      if (kinds_[i] == Kind::kText) {
-        std::string& value = texts_[text++];
-        lengths_[i] = static_cast<SQLLEN>(value.size());
-        rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                              value.empty() ? 1 : value.size(), 0, value.data(), lengths_[i],
-                              &lengths_[i]);
-      } else {
-        SQL_TIMESTAMP_STRUCT& value = times_[time++];
-        lengths_[i] = sizeof value;
-        rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
-                              SQL_TYPE_TIMESTAMP, 19, 0, &value, sizeof value, &lengths_[i]);
-      }
+      std::string& value = texts_[i];
+      lengths_[i] = static_cast<SQLLEN>(value.size());
+      const bool time = kinds_[i] == Kind::kTime;
+      const SQLRETURN rc = SQLBindParameter(
+          statement.get(), number, SQL_PARAM_INPUT, SQL_C_CHAR,
+          time ? SQL_TYPE_TIMESTAMP : SQL_VARCHAR, value.empty() ? 1 : value.size(), 0,
+          value.data(), lengths_[i], &lengths_[i]);
       const Status status = check_odbc(rc, statement, stage);
       if (!status.ok()) return status;
     }
@@ -60,8 +51,7 @@ class Parameters {
   enum class Kind { kText, kTime };
   // Filled completely before bind() takes their addresses, so they never
   // move afterwards.
-  std::vector<std::string> texts_;
-  std::vector<SQL_TIMESTAMP_STRUCT> times_;
+  std::vector<std::string> texts_;  // every parameter, in order
   std::vector<Kind> kinds_;
   std::vector<SQLLEN> lengths_;
 };

@@ -107,6 +107,19 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       {"version", no_argument, nullptr, 'V'},
       {nullptr, 0, nullptr, 0},
   };
+  // getopt_long takes any unambiguous prefix of a long option, so that
+  // "--password VALUE" would name a password file: refuse every spelling of
+  // a password option other than --password-file itself.
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") break;
+    const std::string name = word.substr(0, word.find('='));
+    if (name.size() > 3 && name.compare(0, 3, "--p") == 0 && name != "--password-file") {
+      *error = "unknown option '" + name +
+               "' (the password comes from --password-file or KALVYNEX_PASSWORD)";
+      return false;
+    }
+  }
   std::optional<std::string> format;
   std::optional<std::string> tolerance;
   // getopt_long keeps its position in globals: start afresh, and let this
