@@ -9,11 +9,11 @@
 #include <set>
 #include <vector>
 
+#include "config/station_file.h"
 #include "core/calibration_record.h"
-#include "core/file_replace.h"
 #include "core/string_printf.h"
 #include "db/calibration_catalog.h"
-#include "config/station_file.h"
+#include "inventory/batch_files.h"
 #include "inventory/stream_file.h"
 #include "response/fap_text.h"
 #include "response/output_text.h"
@@ -412,7 +412,7 @@ class Session {
         options_.export_format == ExportFormat::kSac ? OutputKind::Sac : OutputKind::Fap;
     const OutputRequest request =
         resolve_output_request(kind, options_.type_out ? *options_.type_out : "GSE2");
-    return for_each_period(true, [&](const CatalogPeriod& p) {
+    const InventoryExit result = for_each_period(true, [&](const CatalogPeriod& p) {
       if (kind == OutputKind::Sac ? !p.has_sac : !p.has_fap) {
         reporter_.period(p, kind == OutputKind::Sac ? "no SAC text; skipped"
                                                     : "no FAP text; skipped");
@@ -422,9 +422,21 @@ class Session {
       if (!read_texts(&record)) return InventoryExit::kDatabase;
       const std::string name = output_file_name(dir, p.codes, p.startdate, kind);
       note_clash(p, name);
-      const FileStatus written = replace_file(name, to_crlf(build_output_text(record, request)));
-      return written.ok() ? InventoryExit::kDone : reporter_.output(name, written);
+      return add_file(name, to_crlf(build_output_text(record, request)));
     });
+    return result != InventoryExit::kDone ? result : commit_files();
+  }
+
+  InventoryExit add_file(const std::string& name, const std::string& contents) {
+    std::string failed;
+    const FileStatus written = files_.add(name, contents, &failed);
+    return written.ok() ? InventoryExit::kDone : reporter_.output(failed, written);
+  }
+
+  InventoryExit commit_files() {
+    std::string failed;
+    const FileStatus written = files_.commit(&failed);
+    return written.ok() ? InventoryExit::kDone : reporter_.output(failed, written);
   }
 
   InventoryExit export_sacpz(const std::string& output, bool directory) {
@@ -458,13 +470,13 @@ class Session {
       if (directory) {
         const std::string name = sacpz_file_name(output, p);
         note_clash(p, name);
-        const FileStatus written = replace_file(name, text);
-        return written.ok() ? InventoryExit::kDone : reporter_.output(name, written);
+        return add_file(name, text);
       }
       const FileStatus written = stream.write(text);
       return written.ok() ? InventoryExit::kDone : reporter_.output(stream_name, written);
     });
-    if (result != InventoryExit::kDone || directory) return result;
+    if (result != InventoryExit::kDone) return result;
+    if (directory) return commit_files();
     // Nothing written: no empty file takes the name.
     if (periods_ == 0) return InventoryExit::kDone;
     const FileStatus finished = stream.finish();
@@ -634,6 +646,7 @@ class Session {
   std::size_t periods_ = 0;
   std::size_t findings_ = 0;  // check
   std::set<std::string> names_;  // files written for the current channel
+  BatchFiles files_;
   Status last_status_;
 };
 
