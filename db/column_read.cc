@@ -1,6 +1,5 @@
 #include "db/column_read.h"
 
-#include <vector>
 
 #include "db/odbc_handle.h"
 
@@ -29,13 +28,15 @@ Timestamp null_date() {
 // whole whatever its length. A NULL gives the empty text. The text ends at its
 // first NUL byte, if any.
 bool read_text_column(SQLHSTMT statement, SQLUSMALLINT column, std::string* out) {
-  constexpr SQLLEN kChunk = 65536;
+  constexpr SQLLEN kChunk = 16384;
   out->clear();
-  std::vector<char> chunk(kChunk);
+  // On the stack and uninitialized: only what the driver wrote is read, and
+  // no allocation is made for a text that fits in one piece.
+  char chunk[kChunk];
   for (bool first = true;; first = false) {
     SQLLEN indicator = 0;
     const SQLRETURN rc =
-        SQLGetData(statement, column, SQL_C_CHAR, chunk.data(), kChunk, &indicator);
+        SQLGetData(statement, column, SQL_C_CHAR, chunk, kChunk, &indicator);
     if (rc == SQL_NO_DATA) break;
     if (!odbc_succeeded(rc)) return false;
     if (indicator == SQL_NULL_DATA) break;
@@ -45,7 +46,7 @@ bool read_text_column(SQLHSTMT statement, SQLUSMALLINT column, std::string* out)
     // buffer holds kChunk - 1 bytes and its NUL.
     const SQLLEN received =
         (indicator == SQL_NO_TOTAL || indicator >= kChunk) ? kChunk - 1 : indicator;
-    out->append(chunk.data(), static_cast<std::size_t>(received));
+    out->append(chunk, static_cast<std::size_t>(received));
     if (rc == SQL_SUCCESS || received == 0) break;  // the last piece
   }
   const std::size_t nul = out->find('\0');

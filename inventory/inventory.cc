@@ -452,9 +452,9 @@ class Session {
         reporter_.period(p, "no SAC text; skipped");
         return InventoryExit::kDone;
       }
-      CalibrationRecord record = to_record(p);
+      CalibrationRecord& record = record_;
       if (!read_texts(&record)) return InventoryExit::kDatabase;
-      PoleZeroResponse response;
+      PoleZeroResponse& response = response_;
       std::vector<PoleZeroProblem> problems;
       if (!parse_pole_zero(record.sac, &response, &problems)) {
         reporter_.period(p, string_printf("SAC text line %d: %s; skipped", problems[0].line,
@@ -647,6 +647,9 @@ class Session {
   std::size_t findings_ = 0;  // check
   std::set<std::string> names_;  // files written for the current channel
   BatchFiles files_;
+  // Kept from period to period so that their memory is reused.
+  CalibrationRecord record_;
+  PoleZeroResponse response_;
   Status last_status_;
 };
 

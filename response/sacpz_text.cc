@@ -1,5 +1,6 @@
 #include "response/sacpz_text.h"
 
+#include <charconv>
 #include <complex>
 #include <vector>
 
@@ -17,10 +18,29 @@ namespace {
 // The END that SAC reads as "still valid".
 constexpr char kOpenEnd[] = "2599-12-31T23:59:59";
 
+// `value` as printf's "%+e" writes it. std::to_chars gives the same digits
+// as "%.6e" in the C locale, several times faster.
+void append_number(double value, std::string* text) {
+  char buffer[64];
+  char* begin = buffer + 1;
+  const std::to_chars_result result =
+      std::to_chars(begin, buffer + sizeof buffer, value, std::chars_format::scientific, 6);
+  if (*begin != '-') *--begin = '+';
+  text->append(begin, result.ptr);
+}
+
 void append_values(const char* keyword, const std::vector<std::complex<double>>& values,
                    std::string* text) {
-  *text += string_printf("%s %zu\n", keyword, values.size());
-  for (const auto& v : values) *text += string_printf("%+e %+e\n", v.real(), v.imag());
+  *text += keyword;
+  *text += ' ';
+  *text += std::to_string(values.size());
+  *text += '\n';
+  for (const auto& v : values) {
+    append_number(v.real(), text);
+    *text += ' ';
+    append_number(v.imag(), text);
+    *text += '\n';
+  }
 }
 
 }  // namespace
@@ -41,7 +61,9 @@ std::string build_sacpz_text(const SacPzPeriod& period, const PoleZeroResponse& 
   text += rule;
   append_values("ZEROS", response.zeros, &text);
   append_values("POLES", response.poles, &text);
-  text += string_printf("CONSTANT %+e\n", response.constant);
+  text += "CONSTANT ";
+  append_number(response.constant, &text);
+  text += '\n';
   return text;
 }
 

@@ -33,6 +33,12 @@ TEST(ParsePoleZeroTest, ReadsStoredTextsWithUnlistedZerosAtTheOrigin) {
        400.0},
       // POLES before ZEROS, a count of 0, the constant first.
       {"CONSTANT -3|POLES 2|1 2|3 4|ZEROS 0", {}, {C(1, 2), C(3, 4)}, -3.0},
+      // Number forms: signs, no digits before the point, long mantissas, a
+      // constant beyond the smallest normal double.
+      {"ZEROS 1|+.5 -7.|POLES 1|-3.700000000000000e-02 +1E+2|CONSTANT 1e-310",
+       {C(0.5, -7.0)},
+       {C(-0.037, 100.0)},
+       1e-310},
   };
   for (const auto& c : cases) {
     PoleZeroResponse response;
@@ -58,6 +64,8 @@ TEST(ParsePoleZeroTest, NamesTheLineAndTheReasonOfEachProblem) {
       {"ZEROS 1|1|POLES 0|CONSTANT 1", 2, "a value line needs two numbers"},
       {"ZEROS 1|1 2 3|POLES 0|CONSTANT 1", 2, "a value line needs two numbers"},
       {"ZEROS 1|1 x|POLES 0|CONSTANT 1", 2, "a value line needs two numbers"},
+      {"ZEROS 1|1 +-2|POLES 0|CONSTANT 1", 2, "a value line needs two numbers"},
+      {"ZEROS 1|1 2,5|POLES 0|CONSTANT 1", 2, "a value line needs two numbers"},
       {"1 2|ZEROS 1|POLES 0|CONSTANT 1", 1, "a value line outside ZEROS and POLES"},
       {"ZEROS 31|POLES 0|CONSTANT 1", 1, "the count of ZEROS is more than 30"},
       {"ZEROS 0|POLES 100000000000|CONSTANT 1", 2, "the count of POLES is more than 30"},
