@@ -89,15 +89,16 @@ displacement or acceleration in the unit asked for.
 The package holds the program, its manual page, the table schemas and
 sample settings and ODBC data source files in /usr/share/kalvynex.")
 
-# Depends comes from the libraries that the program links (libodbc2 for
-# unixODBC, and the C and C++ runtimes) as dpkg-shlibdeps finds them, so the
+# Depends comes from the libraries that the programs link (libodbc2 for
+# unixODBC, libxml2 for the StationXML writer, and the C and C++ runtimes) as
+# dpkg-shlibdeps finds them, so the
 # version bounds follow the build machine. Without dpkg-shlibdeps (package
 # dpkg-dev) the same list is written out, without versions.
 find_program(KALVYNEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KALVYNEX_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, libc6, libstdc++6, libgcc-s1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, libxml2, libc6, libstdc++6, libgcc-s1")
 endif()
 # A driver for the database that holds CALIBRATION.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc | odbc-postgresql | odbc-mariadb")

@@ -52,6 +52,7 @@ depends=$(field Depends)
 has_package() { grep -Eq "(^|, )$1( |,|\$)" <<<"$2"; }
 has_package libodbc2 "$depends" || fail "Depends lacks libodbc2: $depends"
 has_package libc6 "$depends" || fail "Depends lacks libc6: $depends"
+has_package libxml2 "$depends" || fail "Depends lacks libxml2: $depends"
 recommends=$(field Recommends)
 for driver in libsqliteodbc odbc-postgresql odbc-mariadb; do
   grep -Eq "(^| )$driver( |\$)" <<<"$recommends" || fail "Recommends lacks $driver: $recommends"
