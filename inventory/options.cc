@@ -290,9 +290,9 @@ std::string inventory_usage_text() {
          "                         export: sacpz, sac, fap or stationxml (required);\n"
          "                         check: text (default) or json\n"
          "  -o, --output=PATH      export: a file, - (standard output) or an existing\n"
-         "                         directory (one file per period); sacpz goes to\n"
-         "                         standard output by default, sac and fap to the\n"
-         "                         output directory of the settings\n"
+         "                         directory (one file per period); sacpz and\n"
+         "                         stationxml go to standard output by default,\n"
+         "                         sac and fap to the output directory of the settings\n"
          "  -t, --type-out=TYPE    export sac and fap: the form TYPE_OUT names\n"
          "                         (GSE2, QEV or kind,direction,order; default GSE2)\n"
          "      --stations=FILE    export stationxml: station coordinates, CSV lines of\n"
@@ -311,8 +311,8 @@ std::string inventory_usage_text() {
          "  -V, --version          the version\n"
          "\n"
          "Exit status: 0 done; 1 check found problems, or periods skipped or file name\n"
-         "clashes (reported on standard error); 2 usage error; 3 nothing matched the selection;\n"
-         "4 database error; 5 output error.\n";
+         "clashes (reported on standard error); 2 usage error; 3 nothing matched the\n"
+         "selection; 4 database error; 5 output error.\n";
 }
 
 }  // namespace kalvynex

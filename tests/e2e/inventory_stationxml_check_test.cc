@@ -279,6 +279,46 @@ TEST_P(InventoryStationXmlCheckTest, CheckOfTheDemoDataReportsWhatIsWrongWithIt)
             "YY.GHI.10.BHZ 2012-01-01T00:00:00 empty: neither a SAC nor a FAP text\n");
 }
 
+// The options of both commands: each misuse is a usage error that says why,
+// and a directory is no place for one document.
+TEST_P(InventoryStationXmlCheckTest, OptionsOfStationXmlAndCheck) {
+  database().create_calibration_table();
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string err;
+  };
+  const std::string hint = "\nTry 'kalvynex-inventory --help' for more information.\n";
+  const std::vector<Case> cases = {
+      {{"check", "--tolerance", "-1"}, 2,
+       "kalvynex-inventory: check: invalid tolerance '-1' (a number of dB, 0 or more)" + hint},
+      {{"check", "--tolerance", "nan"}, 2,
+       "kalvynex-inventory: check: invalid tolerance 'nan' (a number of dB, 0 or more)" + hint},
+      {{"check", "-f", "csv"}, 2, "kalvynex-inventory: check: unknown format 'csv' (text or json)" + hint},
+      {{"check", "-o", "x"}, 2,
+       "kalvynex-inventory: check writes to standard output; --output and --type-out belong to "
+       "export" + hint},
+      {{"list", "--tolerance", "3"}, 2, "kalvynex-inventory: --tolerance belongs to check" + hint},
+      {{"check", "--stations", "s.csv"}, 2,
+       "kalvynex-inventory: --stations belongs to export --format stationxml" + hint},
+      {{"export", "-f", "sacpz", "--stations", "s.csv"}, 2,
+       "kalvynex-inventory: export: --stations applies to the stationxml format only" + hint},
+      {{"export", "-f", "stationxml", "-t", "QEV"}, 2,
+       "kalvynex-inventory: export: --type-out applies to the sac and fap formats only" + hint},
+      {{"export", "-f", "stationxml", "--stations", "no-such.csv"}, 2,
+       "kalvynex-inventory: cannot read the stations file no-such.csv\n"},
+      {{"export", "-f", "stationxml", "-o", out_dir()}, 5,
+       "kalvynex-inventory: stationxml writes one document: " + out_dir() + " is a directory\n"},
+      {{"check", "-n", "ZZ"}, 3, "kalvynex-inventory: nothing matches the selection\n"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = inventory(c.arguments);
+    EXPECT_EQ(result.exit_status, c.status) << c.arguments[0] << " " << c.arguments[1];
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out, "");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, InventoryStationXmlCheckTest,
                          ::testing::ValuesIn(available_backends()), backend_test_name);
 
