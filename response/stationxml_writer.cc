@@ -36,8 +36,7 @@ std::string xml_double(double value) {
   return text;
 }
 
-// Depths of the elements that hold the number blocks: the root is 0, a
-// Channel 3, PolesZeros and ResponseList 6.
+// Depth of PolesZeros and ResponseList: the root is 0, a Channel 3.
 constexpr int kStageFilterDepth = 6;
 
 const xmlChar* x(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
@@ -121,11 +120,11 @@ struct StationXmlWriter::State {
     element("Name", unit);
     end();
   }
-  // The number-only elements of a stage (Zero, Pole, ResponseListElement)
-  // are the bulk of the document. They are formatted into `block`, indented
-  // as libxml2 indents, and handed over in one raw write: numbers need no
-  // escaping, and one write per block instead of a dozen per element keeps
-  // the document about as cheap to write as its bytes.
+  // The inside of a Channel element holds only fixed tags and numbers and is
+  // the bulk of the document. It is formatted into `block`, indented as
+  // libxml2 indents, and handed over in one raw write: none of it needs
+  // escaping, and one write per channel instead of a dozen per element
+  // keeps the document about as cheap to write as its bytes.
   void block_indent(int depth) { block.append(static_cast<std::size_t>(2 * depth), ' '); }
   void block_number(int depth, const char* name, double value) {
     block_indent(depth);
@@ -154,9 +153,12 @@ struct StationXmlWriter::State {
 
   void open_station(const ChannelEpoch& epoch, const StationPlace& where);
   void write_channel(const ChannelEpoch& epoch);
-  void write_pole_zero(const PoleZeroResponse& response, double frequency);
-  void write_response_list(const std::vector<FapTriplet>& triplets, double frequency);
-  void sensitivity(double value, double frequency);
+  void block_open(int depth, const char* tag);
+  void block_units(int depth);
+  void block_sensitivity(double value, double frequency);
+  void block_stage_gain(double value, double frequency);
+  void block_pole_zero(const PoleZeroResponse& response, double frequency);
+  void block_response_list(const std::vector<FapTriplet>& triplets, double frequency);
 
   ByteSink sink;
   xmlTextWriterPtr writer = nullptr;
@@ -187,33 +189,62 @@ void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
   in_station = true;
 }
 
-void StationXmlWriter::State::sensitivity(double value, double frequency) {
-  start("InstrumentSensitivity");
-  number("Value", value);
-  number("Frequency", frequency);
-  units("InputUnits", "m");
-  units("OutputUnits", "count");
-  end();
+void StationXmlWriter::State::block_units(int depth) {
+  block_indent(depth);
+  block += "<InputUnits>\n";
+  block_indent(depth + 1);
+  block += "<Name>m</Name>\n";
+  block_indent(depth);
+  block += "</InputUnits>\n";
+  block_indent(depth);
+  block += "<OutputUnits>\n";
+  block_indent(depth + 1);
+  block += "<Name>count</Name>\n";
+  block_indent(depth);
+  block += "</OutputUnits>\n";
 }
 
-void StationXmlWriter::State::write_pole_zero(const PoleZeroResponse& response,
+void StationXmlWriter::State::block_open(int depth, const char* tag) {
+  block_indent(depth);
+  block += tag;
+  block += '\n';
+}
+
+void StationXmlWriter::State::block_sensitivity(double value, double frequency) {
+  constexpr int kDepth = kStageFilterDepth - 1;  // in Response
+  block_open(kDepth, "<InstrumentSensitivity>");
+  block_number(kDepth + 1, "Value", value);
+  block_number(kDepth + 1, "Frequency", frequency);
+  block_units(kDepth + 1);
+  block_open(kDepth, "</InstrumentSensitivity>");
+}
+
+void StationXmlWriter::State::block_stage_gain(double value, double frequency) {
+  constexpr int kDepth = kStageFilterDepth;  // in Stage
+  block_open(kDepth, "<StageGain>");
+  block_number(kDepth + 1, "Value", value);
+  block_number(kDepth + 1, "Frequency", frequency);
+  block_open(kDepth, "</StageGain>");
+}
+
+void StationXmlWriter::State::block_pole_zero(const PoleZeroResponse& response,
                                               double frequency) {
+  constexpr int kFilter = kStageFilterDepth;
   const PoleZeroNormalization norm = normalize_pole_zero(response, frequency);
-  start("Response");
-  sensitivity(norm.gain, frequency);
-  start("Stage");
-  attribute("number", "1");
-  start("PolesZeros");
-  units("InputUnits", "m");
-  units("OutputUnits", "count");
-  element("PzTransferFunctionType", "LAPLACE (RADIANS/SECOND)");
-  number("NormalizationFactor", norm.factor);
-  number("NormalizationFrequency", frequency);
+  block_open(kFilter - 2, "<Response>");
+  block_sensitivity(norm.gain, frequency);
+  block_open(kFilter - 1, "<Stage number=\"1\">");
+  block_open(kFilter, "<PolesZeros>");
+  block_units(kFilter + 1);
+  block_indent(kFilter + 1);
+  block += "<PzTransferFunctionType>LAPLACE (RADIANS/SECOND)</PzTransferFunctionType>\n";
+  block_number(kFilter + 1, "NormalizationFactor", norm.factor);
+  block_number(kFilter + 1, "NormalizationFrequency", frequency);
   // Zeros and poles are numbered in one sequence, zeros first.
   std::size_t index = 0;
   auto roots = [this, &index](const char* name,
                               const std::vector<std::complex<double>>& values) {
-    constexpr int kDepth = kStageFilterDepth + 1;
+    constexpr int kDepth = kFilter + 1;
     for (const std::complex<double>& value : values) {
       block_indent(kDepth);
       block += '<';
@@ -231,66 +262,64 @@ void StationXmlWriter::State::write_pole_zero(const PoleZeroResponse& response,
   };
   roots("Zero", response.zeros);
   roots("Pole", response.poles);
-  write_block(kStageFilterDepth);
-  end();  // PolesZeros
-  start("StageGain");
-  number("Value", norm.gain);
-  number("Frequency", frequency);
-  end();
-  end();  // Stage
-  end();  // Response
+  block_open(kFilter, "</PolesZeros>");
+  block_stage_gain(norm.gain, frequency);
+  block_open(kFilter - 1, "</Stage>");
+  block_open(kFilter - 2, "</Response>");
 }
 
-void StationXmlWriter::State::write_response_list(const std::vector<FapTriplet>& triplets,
+void StationXmlWriter::State::block_response_list(const std::vector<FapTriplet>& triplets,
                                                   double frequency) {
+  constexpr int kFilter = kStageFilterDepth;
   // The stored amplitudes are micrometres per count; the stage gives counts
   // per metre.
   const FapTriplet& nearest = triplets[nearest_triplet(triplets, frequency)];
-  start("Response");
-  sensitivity(1e6 / nearest.amplitude, nearest.frequency);
-  start("Stage");
-  attribute("number", "1");
-  start("ResponseList");
-  units("InputUnits", "m");
-  units("OutputUnits", "count");
-  constexpr int kDepth = kStageFilterDepth + 1;
+  block_open(kFilter - 2, "<Response>");
+  block_sensitivity(1e6 / nearest.amplitude, nearest.frequency);
+  block_open(kFilter - 1, "<Stage number=\"1\">");
+  block_open(kFilter, "<ResponseList>");
+  block_units(kFilter + 1);
   for (const FapTriplet& t : triplets) {
-    block_indent(kDepth);
-    block += "<ResponseListElement>\n";
-    block_number(kDepth + 1, "Frequency", t.frequency);
-    block_number(kDepth + 1, "Amplitude", 1e6 / t.amplitude);
-    block_number(kDepth + 1, "Phase", t.phase);
-    block_indent(kDepth);
-    block += "</ResponseListElement>\n";
+    block_open(kFilter + 1, "<ResponseListElement>");
+    block_number(kFilter + 2, "Frequency", t.frequency);
+    block_number(kFilter + 2, "Amplitude", 1e6 / t.amplitude);
+    block_number(kFilter + 2, "Phase", t.phase);
+    block_open(kFilter + 1, "</ResponseListElement>");
   }
-  write_block(kStageFilterDepth);
-  end();  // ResponseList
+  block_open(kFilter, "</ResponseList>");
   // The list holds the whole response; the stage adds no gain of its own.
-  start("StageGain");
-  number("Value", 1.0);
-  number("Frequency", nearest.frequency);
-  end();
-  end();  // Stage
-  end();  // Response
+  block_stage_gain(1.0, nearest.frequency);
+  block_open(kFilter - 1, "</Stage>");
+  block_open(kFilter - 2, "</Response>");
 }
 
 void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
+  // The codes and dates go through libxml2, which escapes them; everything
+  // inside the element is fixed text and numbers, written as one block.
   start("Channel");
   attribute("code", epoch.codes.chan);
   attribute("locationCode", epoch.codes.location);
   attribute("startDate", xml_date_time(epoch.start));
   if (!is_open_end(epoch.end)) attribute("endDate", xml_date_time(epoch.end));
+  constexpr int kDepth = kStageFilterDepth - 2;  // the Channel's children
+  block += '\n';
   const bool has_list = epoch.fap != nullptr && !epoch.fap->empty();
-  if (epoch.pole_zero == nullptr && !has_list) comment("No response stored for this period");
-  number("Latitude", place.known ? place.latitude : 0.0);
-  number("Longitude", place.known ? place.longitude : 0.0);
-  number("Elevation", place.known ? place.elevation : 0.0);
-  number("Depth", 0.0);
-  if (epoch.pole_zero != nullptr) {
-    write_pole_zero(*epoch.pole_zero, epoch.normalization_frequency);
-  } else if (has_list) {
-    write_response_list(*epoch.fap, epoch.normalization_frequency);
+  if (epoch.pole_zero == nullptr && !has_list) {
+    block_open(kDepth, "<Comment>");
+    block_indent(kDepth + 1);
+    block += "<Value>No response stored for this period</Value>\n";
+    block_open(kDepth, "</Comment>");
   }
+  block_number(kDepth, "Latitude", place.known ? place.latitude : 0.0);
+  block_number(kDepth, "Longitude", place.known ? place.longitude : 0.0);
+  block_number(kDepth, "Elevation", place.known ? place.elevation : 0.0);
+  block_number(kDepth, "Depth", 0.0);
+  if (epoch.pole_zero != nullptr) {
+    block_pole_zero(*epoch.pole_zero, epoch.normalization_frequency);
+  } else if (has_list) {
+    block_response_list(*epoch.fap, epoch.normalization_frequency);
+  }
+  write_block(kDepth - 1);
   end();  // Channel
 }
 
