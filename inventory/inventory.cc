@@ -503,8 +503,10 @@ class Session {
     DataStream stream(env_.out);
     const std::string stream_name = output == "-" ? "standard output" : output;
     FileStatus sink_status;
-    StationXmlWriter writer([&stream, &sink_status](const char* data, std::size_t size) {
-      sink_status = stream.write(std::string(data, size));
+    std::string chunk;  // one buffer for every piece libxml2 hands over
+    StationXmlWriter writer([&stream, &sink_status, &chunk](const char* data, std::size_t size) {
+      chunk.assign(data, size);
+      sink_status = stream.write(chunk);
       return sink_status.ok();
     });
     auto write_failed = [&]() {

@@ -125,7 +125,11 @@ struct StationXmlWriter::State {
   // libxml2 indents, and handed over in one raw write: none of it needs
   // escaping, and one write per channel instead of a dozen per element
   // keeps the document about as cheap to write as its bytes.
-  void block_indent(int depth) { block.append(static_cast<std::size_t>(2 * depth), ' '); }
+  void block_indent(int depth) {
+    static constexpr char kBlanks[] = "                                ";  // 16 levels
+    static_assert(sizeof kBlanks - 1 >= 2 * (kStageFilterDepth + 3), "deepest element");
+    block.append(kBlanks, static_cast<std::size_t>(2 * depth));
+  }
   void block_number(int depth, const char* name, double value) {
     block_indent(depth);
     block += '<';
