@@ -62,9 +62,11 @@ FileStatus BatchFiles::add(const std::string& path, const std::string& contents,
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; status.ok() && fd < 0 && attempt < 100; ++attempt) {
-    temporary = dir + "." + base +
-                string_printf(".%ld.%zu.%d.tmp", static_cast<long>(::getpid()), pending_.size(),
-                              attempt);
+    temporary = dir;
+    temporary += '.';
+    temporary += base;
+    temporary += string_printf(".%ld.%zu.%d.tmp", static_cast<long>(::getpid()), pending_.size(),
+                               attempt);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST && errno != EINTR) status = failed("create", errno);
   }
