@@ -63,7 +63,7 @@ FileStatus BatchFiles::add(const std::string& path, const std::string& contents,
     temporary = dir;
     temporary += '.';
     temporary += base;
-    temporary += string_printf(".%ld.%zu.%d.tmp", static_cast<long>(::getpid()), pending_.size(),
+    temporary += string_printf(".%ld.%zu.%d.tmp", pid_, pending_.size(),
                                attempt);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST && errno != EINTR) status = failed("create", errno);

@@ -8,6 +8,8 @@
 #ifndef KALVYNEX_INVENTORY_BATCH_FILES_H_
 #define KALVYNEX_INVENTORY_BATCH_FILES_H_
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -46,6 +48,7 @@ class BatchFiles {
   FileStatus flush(std::string* failed_path);
   void discard();
 
+  long pid_ = static_cast<long>(::getpid());  // in the temporary names
   std::size_t limit_;
   std::size_t byte_limit_;
   std::size_t bytes_ = 0;
