@@ -2,8 +2,9 @@
 -- 500 channels (network IN, stations S001-S100, channels BHZ BHN BHE HHZ
 -- LHZ, location 00), 20 periods each (one a year from 2000, the last open),
 -- 10,000 periods in all. Each period has a 2,000-character SAC text that
--- SAC's pole-zero reader takes (a "*" comment line, ZEROS 3 with three zeros,
--- POLES 30 with thirty poles, CONSTANT) and an 800-character FAP text
+-- SAC's pole-zero reader takes, in the form that sacpz sources write: "*"
+-- comment lines of 40 characters, ZEROS 3 with three zeros, POLES 30 with
+-- thirty poles, numbers as "%+e", CONSTANT; and an 800-character FAP text
 -- (20 triplet lines of 40 characters).
 
 PRAGMA journal_mode = OFF;
@@ -21,7 +22,7 @@ SELECT 'fap', group_concat(t, '') FROM (
   SELECT printf('%12.6f %14.7e %11.5f|', f, 1.0610e-4 / f, 89.9 - i * (179.8 / 19.0)) AS t
   FROM line ORDER BY i);
 
--- Value lines of 46 characters ("%+.15e %+.15e|"): 3 zeros and 30 poles.
+-- Value lines of 28 characters ("%+e %+e|"): 3 zeros and 30 poles.
 INSERT INTO texts
 WITH RECURSIVE pole(k, re) AS (
   SELECT 0, 0.037
@@ -29,15 +30,16 @@ WITH RECURSIVE pole(k, re) AS (
   SELECT k + 1, re * 1.3 FROM pole WHERE k + 1 < 30)
 SELECT 'pz',
   'ZEROS 3|' ||
-  (SELECT group_concat(printf('%+.15e %+.15e|', 0.0, 0.0), '') FROM pole WHERE k < 3) ||
+  (SELECT group_concat(printf('%+e %+e|', 0.0, 0.0), '') FROM pole WHERE k < 3) ||
   'POLES 30|' ||
   (SELECT group_concat(t, '') FROM (
-     SELECT printf('%+.15e %+.15e|', -re, CASE k % 2 WHEN 0 THEN re ELSE -re END) AS t
+     SELECT printf('%+e %+e|', -re, CASE k % 2 WHEN 0 THEN re ELSE -re END) AS t
      FROM pole ORDER BY k)) ||
-  'CONSTANT 5.9200000e+13|';
--- A comment line in front brings the text to 2,000 characters.
-UPDATE texts SET body = '* ' || substr(replace(hex(zeroblob(1000)), '00', 'pz'), 1,
-  2000 - length(body) - 3) || '|' || body WHERE name = 'pz';
+  'CONSTANT +5.920000e+13|';
+-- Comment lines in front bring the text to 2,000 characters.
+UPDATE texts SET body = substr(replace(hex(zeroblob(100)), '00',
+  '* comment line of the sacpz header text|'), 1, 2000 - length(body) - 1) || '|' || body
+  WHERE name = 'pz';
 
 CREATE TEMP TABLE channel (sta TEXT, chan TEXT);
 INSERT INTO channel

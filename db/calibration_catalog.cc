@@ -41,7 +41,7 @@ class Parameters {
           statement.get(), number, SQL_PARAM_INPUT, SQL_C_CHAR,
           time ? SQL_TYPE_TIMESTAMP : SQL_VARCHAR, value.empty() ? 1 : value.size(), 0,
           value.data(), lengths_[i], &lengths_[i]);
-      const Status status = check_odbc(rc, statement, stage);
+      Status status = check_odbc(rc, statement, stage);
       if (!status.ok()) return status;
     }
     return Status();
@@ -220,7 +220,7 @@ Status CalibrationCatalog::next_period(CatalogPeriod* period, bool* found) {
     periods_.reset();
     return Status();
   }
-  const Status status = check_odbc(rc, periods_, Stage::kLoad);
+  Status status = check_odbc(rc, periods_, Stage::kLoad);
   if (!status.ok()) return status;
 
   period->codes = period_codes_;

@@ -34,17 +34,15 @@ int write_all(int fd, const std::string& contents) {
   return 0;
 }
 
-std::string directory_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 BatchFiles::~BatchFiles() { discard(); }
 
 void BatchFiles::discard() {
-  for (const Pending& p : pending_) ::unlink(p.temporary.c_str());
+  for (const Pending& p : pending_) {
+    if (p.fd >= 0) ::close(p.fd);
+    ::unlink(p.temporary.c_str());
+  }
   pending_.clear();
   bytes_ = 0;
 }
@@ -62,9 +60,11 @@ FileStatus BatchFiles::add(const std::string& path, const std::string& contents,
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; status.ok() && fd < 0 && attempt < 100; ++attempt) {
-    temporary = dir + "." + base +
-                string_printf(".%ld.%zu.%d.tmp", static_cast<long>(::getpid()), pending_.size(),
-                              attempt);
+    temporary = dir;
+    temporary += '.';
+    temporary += base;
+    temporary += string_printf(".%ld.%zu.%d.tmp", pid_, pending_.size(),
+                               attempt);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST && errno != EINTR) status = failed("create", errno);
   }
@@ -76,15 +76,19 @@ FileStatus BatchFiles::add(const std::string& path, const std::string& contents,
     const int error = write_all(fd, contents);
     if (error != 0) status = failed("write", error);
   }
-  if (fd >= 0 && ::close(fd) != 0 && status.ok()) status = failed("close", errno);
+  // The data start on their way to the disk now; the flush waits for them.
+  if (status.ok()) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
   if (!status.ok()) {
-    if (fd >= 0) ::unlink(temporary.c_str());
+    if (fd >= 0) {
+      ::close(fd);
+      ::unlink(temporary.c_str());
+    }
     *failed_path = path;
     std::string ignored;
     flush(&ignored);
     return status;
   }
-  pending_.push_back(Pending{path, temporary});
+  pending_.push_back(Pending{path, temporary, fd});
   bytes_ += contents.size();
   if (pending_.size() >= limit_ || bytes_ >= byte_limit_) return flush(failed_path);
   return FileStatus();
@@ -92,16 +96,20 @@ FileStatus BatchFiles::add(const std::string& path, const std::string& contents,
 
 FileStatus BatchFiles::flush(std::string* failed_path) {
   if (pending_.empty()) return FileStatus();
-  // One sync of the file system that holds the files: every temporary file
-  // is on disk before any of them takes its name.
-  const std::string dir = directory_of(pending_.front().path);
-  const int dir_fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Every temporary file is on disk and closed before any of them takes its
+  // name. Their data were sent on their way when they were written, so the
+  // syncs mostly wait for one journal commit for the whole batch.
   FileStatus status;
-  if (dir_fd < 0) {
-    status = failed("sync", errno);
-  } else {
-    if (::syncfs(dir_fd) != 0) status = failed("sync", errno);
-    ::close(dir_fd);
+  for (Pending& p : pending_) {
+    if (status.ok() && ::fdatasync(p.fd) != 0) {
+      status = failed("sync", errno);
+      *failed_path = p.path;
+    }
+    if (::close(p.fd) != 0 && status.ok()) {
+      status = failed("close", errno);
+      *failed_path = p.path;
+    }
+    p.fd = -1;
   }
   std::size_t renamed = 0;
   for (; status.ok() && renamed < pending_.size(); ++renamed) {
@@ -112,7 +120,6 @@ FileStatus BatchFiles::flush(std::string* failed_path) {
       break;
     }
   }
-  if (!status.ok() && failed_path->empty()) *failed_path = pending_.front().path;
   // What did not take its name goes.
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(renamed));
   discard();

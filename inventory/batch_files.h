@@ -1,12 +1,14 @@
-// Many small files put in place whole, with one flush to disk per batch
+// Many small files put in place whole, with one wait for the disk per batch
 // instead of one per file. Each file is written into a new temporary file
-// beside its name; when the batch is full (or at commit) the file system is
-// synced once and the temporary files are renamed over their names in the
-// order they were added. As with core/file_replace, a name holds either its
+// beside its name and its data are sent to the disk at once; when the batch
+// is full (or at commit) every temporary file is synced and closed, and then
+// they are renamed over their names in the order they were added. As with core/file_replace, a name holds either its
 // old file or the complete new one, also after a crash; a later file of the
 // same name replaces an earlier one.
 #ifndef KALVYNEX_INVENTORY_BATCH_FILES_H_
 #define KALVYNEX_INVENTORY_BATCH_FILES_H_
+
+#include <unistd.h>
 
 #include <cstddef>
 #include <string>
@@ -40,11 +42,13 @@ class BatchFiles {
   struct Pending {
     std::string path;
     std::string temporary;
+    int fd = -1;  // open until the batch is synced
   };
 
   FileStatus flush(std::string* failed_path);
   void discard();
 
+  long pid_ = static_cast<long>(::getpid());  // in the temporary names
   std::size_t limit_;
   std::size_t byte_limit_;
   std::size_t bytes_ = 0;

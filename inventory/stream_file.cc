@@ -40,8 +40,10 @@ FileStatus StreamFile::open(const std::string& path) {
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temporary_ =
-        dir + "." + base + string_printf(".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
+    temporary_ = dir;
+    temporary_ += '.';
+    temporary_ += base;
+    temporary_ += string_printf(".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST && errno != EINTR) return status_ = failed("create", errno);
   }

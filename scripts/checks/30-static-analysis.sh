@@ -1,4 +1,4 @@
-# Static analysis of the product code (app/, config/, db/, response/):
+# Static analysis of the product code (app/, config/, db/, inventory/, response/):
 # clang-tidy with the checks of .clang-tidy, on the compile commands of the
 # regular build, and cppcheck. Any finding fails the stage. A false positive
 # is silenced where it occurs (NOLINT / cppcheck-suppress) with its reason.
@@ -6,7 +6,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
 cd "$KALVYNEX_ROOT"
 
-SOURCES=(app config db response)
+SOURCES=(app config db inventory response)
 mapfile -t files < <(find "${SOURCES[@]}" -name '*.cc' | sort)
 
 echo "clang-tidy: ${#files[@]} files"

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <cstdlib>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -50,7 +53,24 @@ TEST(BuildSacPzTextTest, NumbersAreWhatPrintfPlusEWrites) {
   const double values[] = {1.0,     -1.0,    9.9999995e-3, 9.99999949e5, 1e-300,
                            1e300,   5e-324,  123456789.0,  -0.5e-7,      0.0,
                            -0.0,    std::numeric_limits<double>::infinity()};
-  for (const double v : values) {
+  std::vector<double> all(std::begin(values), std::end(values));
+  // Numbers with few and with many digits, and values read from "%e" texts.
+  unsigned seed = 7;
+  for (int i = 0; i < 2000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const double mantissa = static_cast<double>(seed % 100000000u) / 1e7;
+    const double v = (i % 2 ? -mantissa : mantissa) * std::pow(10.0, static_cast<int>(seed % 41) - 20);
+    all.push_back(v);
+    char text[32];
+    std::snprintf(text, sizeof text, "%e", v);
+    all.push_back(std::strtod(text, nullptr));
+    std::snprintf(text, sizeof text, "%.3e", v);
+    all.push_back(std::strtod(text, nullptr));
+  }
+  all.push_back(0.5e-6);
+  all.push_back(9.9999995);   // rounds up into a new exponent
+  all.push_back(1.00000049999);
+  for (const double v : all) {
     PoleZeroResponse response;
     response.constant = v;
     char expected[64];
