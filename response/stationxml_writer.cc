@@ -127,8 +127,9 @@ struct StationXmlWriter::State {
   // keeps the document about as cheap to write as its bytes.
   void block_indent(int depth) {
     static constexpr char kBlanks[] = "                                ";  // 16 levels
-    static_assert(sizeof kBlanks - 1 >= 2 * (kStageFilterDepth + 3), "deepest element");
-    block.append(kBlanks, static_cast<std::size_t>(2 * depth));
+    static_assert(sizeof kBlanks - 1 >= std::size_t{2} * (kStageFilterDepth + 3),
+                  "deepest element");
+    block.append(kBlanks, std::size_t{2} * static_cast<std::size_t>(depth));
   }
   void block_number(int depth, const char* name, double value) {
     block_indent(depth);
