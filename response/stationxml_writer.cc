@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <ctime>
 
 #include "core/string_printf.h"
@@ -15,19 +16,25 @@ namespace {
 
 constexpr const char* kNamespace = "http://www.fdsn.org/xml/station/1";
 
-// Appends the xs:double text of `value`: the shortest decimal form that
-// reads back as the same double, and INF, -INF or NaN for the values that
-// have no decimal form.
-void append_xml_double(std::string* out, double value) {
-  if (std::isnan(value)) {
-    *out += "NaN";
-  } else if (std::isinf(value)) {
-    *out += value > 0 ? "INF" : "-INF";
-  } else {
-    char buffer[32];
-    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out->append(buffer, r.ptr);
+// Writes the xs:double text of `value` at `p` (at least 32 characters to
+// `end`) and returns the end of it: the shortest decimal form that reads
+// back as the same double, and INF, -INF or NaN for the values that have no
+// decimal form.
+char* put_xml_double(char* p, char* end, double value) {
+  const char* special = std::isnan(value) ? "NaN"
+                        : std::isinf(value) ? (value > 0 ? "INF" : "-INF")
+                                            : nullptr;
+  if (special != nullptr) {
+    const std::size_t n = std::strlen(special);
+    std::memcpy(p, special, n);
+    return p + n;
   }
+  return std::to_chars(p, end, value).ptr;
+}
+
+void append_xml_double(std::string* out, double value) {
+  char buffer[32];
+  out->append(buffer, put_xml_double(buffer, buffer + sizeof buffer, value));
 }
 
 std::string xml_double(double value) {
@@ -131,15 +138,29 @@ struct StationXmlWriter::State {
                   "deepest element");
     block.append(kBlanks, std::size_t{2} * static_cast<std::size_t>(depth));
   }
+  // One line "<indent><name>value</name>" of `block`, put together on the
+  // stack and appended at once: these lines are most of the document.
   void block_number(int depth, const char* name, double value) {
-    block_indent(depth);
-    block += '<';
-    block += name;
-    block += '>';
-    append_xml_double(&block, value);
-    block += "</";
-    block += name;
-    block += ">\n";
+    char line[160];
+    const std::size_t indent = std::size_t{2} * static_cast<std::size_t>(depth);
+    const std::size_t length = std::strlen(name);
+    // Element names are this file's own literals, 22 characters at most.
+    if (indent > 40 || length > 32) return;
+    char* p = line;
+    std::memset(p, ' ', indent);
+    p += indent;
+    *p++ = '<';
+    std::memcpy(p, name, length);
+    p += length;
+    *p++ = '>';
+    p = put_xml_double(p, line + sizeof line, value);
+    *p++ = '<';
+    *p++ = '/';
+    std::memcpy(p, name, length);
+    p += length;
+    *p++ = '>';
+    *p++ = '\n';
+    block.append(line, static_cast<std::size_t>(p - line));
   }
   // Writes `block` inside the open element at `depth`, whose end tag follows.
   void write_block(int depth) {
@@ -255,7 +276,9 @@ void StationXmlWriter::State::block_pole_zero(const PoleZeroResponse& response,
       block += '<';
       block += name;
       block += " number=\"";
-      block += std::to_string(index++);
+      char number[24];
+      const std::to_chars_result r = std::to_chars(number, number + sizeof number, index++);
+      block.append(number, r.ptr);
       block += "\">\n";
       block_number(kDepth + 1, "Real", value.real());
       block_number(kDepth + 1, "Imaginary", value.imag());
