@@ -24,12 +24,9 @@ char* put_xml_double(char* p, char* end, double value) {
   const char* special = std::isnan(value) ? "NaN"
                         : std::isinf(value) ? (value > 0 ? "INF" : "-INF")
                                             : nullptr;
-  if (special != nullptr) {
-    const std::size_t n = std::strlen(special);
-    std::memcpy(p, special, n);
-    return p + n;
-  }
-  return std::to_chars(p, end, value).ptr;
+  if (special == nullptr) return std::to_chars(p, end, value).ptr;
+  while (*special != '\0') *p++ = *special++;
+  return p;
 }
 
 void append_xml_double(std::string* out, double value) {
