@@ -3,7 +3,7 @@
 #   cmake --install BUILD [--prefix DIR]      installs into DIR (default /usr/local)
 #   cd BUILD && cpack -G DEB                   builds kalvynex_<version>_<arch>.deb
 #
-# Installed: the program and kalvynex-plot into bin/, their manual pages into
+# Installed: kalvynex, kalvynex-inventory and kalvynex-plot into bin/, their manual pages into
 # share/man/man1/ (compressed when gzip is there, as Debian wants it), the
 # copyright file and the changelog into share/doc/kalvynex/, and the table
 # schemas, the demo data and sample settings files into share/kalvynex/.
@@ -14,59 +14,40 @@ install(TARGETS kalvynex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Draws a written .fap file with gnuplot.
 install(PROGRAMS tools/kalvynex-plot DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The manual page, gzip-compressed without a name or time stamp in the
-# header so that two builds of the same source give the same bytes.
-set(KALVYNEX_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/kalvynex.1)
+# Installs `source` into `destination` gzip-compressed (as Debian wants man
+# pages and changelogs), without a name or time stamp in the gzip header so
+# that two builds of the same source give the same bytes; uncompressed when
+# gzip is missing.
 find_program(KALVYNEX_GZIP gzip)
-if(KALVYNEX_GZIP)
-  set(KALVYNEX_MAN_COPY ${PROJECT_BINARY_DIR}/man/kalvynex.1)
+function(kalvynex_install_compressed source destination)
+  if(NOT KALVYNEX_GZIP)
+    install(FILES ${source} DESTINATION ${destination})
+    return()
+  endif()
+  get_filename_component(name ${source} NAME)
+  string(MAKE_C_IDENTIFIER "compress_${name}" target)
+  set(copy ${PROJECT_BINARY_DIR}/compressed/${name})
   add_custom_command(
-    OUTPUT ${KALVYNEX_MAN_COPY}.gz
-    COMMAND ${CMAKE_COMMAND} -E copy ${KALVYNEX_MAN_PAGE} ${KALVYNEX_MAN_COPY}
-    COMMAND ${KALVYNEX_GZIP} -9 -n -f ${KALVYNEX_MAN_COPY}
-    DEPENDS ${KALVYNEX_MAN_PAGE}
-    COMMENT "Compressing the manual page"
+    OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+    COMMAND ${KALVYNEX_GZIP} -9 -n -f ${copy}
+    DEPENDS ${source}
+    COMMENT "Compressing ${name}"
     VERBATIM)
-  add_custom_target(kalvynex_man ALL DEPENDS ${KALVYNEX_MAN_COPY}.gz)
-  install(FILES ${KALVYNEX_MAN_COPY}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  install(FILES ${KALVYNEX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+  add_custom_target(${target} ALL DEPENDS ${copy}.gz)
+  install(FILES ${copy}.gz DESTINATION ${destination})
+endfunction()
 
-# The manual page of kalvynex-plot, compressed the same way.
-set(KALVYNEX_PLOT_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/kalvynex-plot.1)
-if(KALVYNEX_GZIP)
-  set(KALVYNEX_PLOT_MAN_COPY ${PROJECT_BINARY_DIR}/man/kalvynex-plot.1)
-  add_custom_command(
-    OUTPUT ${KALVYNEX_PLOT_MAN_COPY}.gz
-    COMMAND ${CMAKE_COMMAND} -E copy ${KALVYNEX_PLOT_MAN_PAGE} ${KALVYNEX_PLOT_MAN_COPY}
-    COMMAND ${KALVYNEX_GZIP} -9 -n -f ${KALVYNEX_PLOT_MAN_COPY}
-    DEPENDS ${KALVYNEX_PLOT_MAN_PAGE}
-    COMMENT "Compressing the manual page of kalvynex-plot"
-    VERBATIM)
-  add_custom_target(kalvynex_plot_man ALL DEPENDS ${KALVYNEX_PLOT_MAN_COPY}.gz)
-  install(FILES ${KALVYNEX_PLOT_MAN_COPY}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  install(FILES ${KALVYNEX_PLOT_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+# The programs' manual pages.
+install(TARGETS kalvynex-inventory RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+foreach(page kalvynex.1 kalvynex-inventory.1 kalvynex-plot.1)
+  kalvynex_install_compressed(${PROJECT_SOURCE_DIR}/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 # What Debian wants of every package in /usr/share/doc/kalvynex: the
 # copyright file and the changelog, compressed.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-if(KALVYNEX_GZIP)
-  set(KALVYNEX_CHANGELOG_COPY ${PROJECT_BINARY_DIR}/doc/changelog)
-  add_custom_command(
-    OUTPUT ${KALVYNEX_CHANGELOG_COPY}.gz
-    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/changelog ${KALVYNEX_CHANGELOG_COPY}
-    COMMAND ${KALVYNEX_GZIP} -9 -n -f ${KALVYNEX_CHANGELOG_COPY}
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
-    COMMENT "Compressing the changelog"
-    VERBATIM)
-  add_custom_target(kalvynex_changelog ALL DEPENDS ${KALVYNEX_CHANGELOG_COPY}.gz)
-  install(FILES ${KALVYNEX_CHANGELOG_COPY}.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-else()
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/changelog DESTINATION ${CMAKE_INSTALL_DOCDIR})
-endif()
+kalvynex_install_compressed(${PROJECT_SOURCE_DIR}/packaging/changelog ${CMAKE_INSTALL_DOCDIR})
 
 # Schemas of the CALIBRATION table and sample settings files, to be copied
 # and edited; the program itself never reads them from here.
@@ -108,15 +89,16 @@ displacement or acceleration in the unit asked for.
 The package holds the program, its manual page, the table schemas and
 sample settings and ODBC data source files in /usr/share/kalvynex.")
 
-# Depends comes from the libraries that the program links (libodbc2 for
-# unixODBC, and the C and C++ runtimes) as dpkg-shlibdeps finds them, so the
+# Depends comes from the libraries that the programs link (libodbc2 for
+# unixODBC, libxml2 for the StationXML writer, and the C and C++ runtimes) as
+# dpkg-shlibdeps finds them, so the
 # version bounds follow the build machine. Without dpkg-shlibdeps (package
 # dpkg-dev) the same list is written out, without versions.
 find_program(KALVYNEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KALVYNEX_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, libc6, libstdc++6, libgcc-s1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, libxml2, libc6, libstdc++6, libgcc-s1")
 endif()
 # A driver for the database that holds CALIBRATION.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc | odbc-postgresql | odbc-mariadb")

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/cancel_timer.h"
+#include "db/column_read.h"
 #include "db/odbc_connection.h"
 #include "db/table_check.h"
 
@@ -38,25 +39,6 @@ constexpr char kTextsOfNullStart[] =
 
 // Room for STARTDATE written as text; a longer text is no date.
 constexpr SQLLEN kStartKeyBuffer = 128;
-
-Timestamp to_timestamp(const SQL_TIMESTAMP_STRUCT& t) {
-  Timestamp result;
-  result.year = t.year;
-  result.month = t.month;
-  result.day = t.day;
-  result.hour = t.hour;
-  result.minute = t.minute;
-  result.second = t.second;
-  result.fraction = 0;  // fractions of a second never take part in anything
-  return result;
-}
-
-// A NULL end or load date: year -1, nothing else.
-Timestamp null_date() {
-  Timestamp result;
-  result.year = -1;
-  return result;
-}
 
 // The latest time a timestamp can hold; psqlODBC delivers PostgreSQL's
 // 'infinity' as exactly this, which as an end means "no end".
@@ -90,71 +72,6 @@ Status check_row_dates(const Timestamp& start, SQLLEN start_indicator, const Tim
     return Status::failure(Stage::kLoad, "ENDDATE holds no valid date: " + timestamp_text(end));
   }
   return Status();
-}
-
-// Reads a text column of the current row with SQLGetData, whole whatever
-// its length. A NULL gives the empty text. The text ends at its first NUL
-// byte, if any. Once the first piece has told the whole length, the rest is
-// read in one piece into a buffer of that size: a driver may walk the rest
-// of the text at every piece (the SQLite driver does), which would make
-// small pieces cost time quadratic in the length. Running out of memory is
-// a failure of the load with a plain reason, never an exception.
-Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const char* name,
-                        std::string* out) {
-  constexpr SQLLEN kFirstPiece = 65536;
-  SQLHSTMT stmt = statement.get();
-  out->clear();
-  try {
-    out->resize(static_cast<std::size_t>(kFirstPiece));
-    std::size_t filled = 0;  // bytes of text in *out so far
-    SQLLEN room = kFirstPiece;
-    for (;;) {
-      SQLLEN indicator = 0;
-      const SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, &(*out)[filled], room, &indicator);
-      if (rc == SQL_NO_DATA) break;
-      if (!odbc_succeeded(rc)) return check_odbc(rc, statement, Stage::kLoad);
-      if (indicator == SQL_NULL_DATA) break;
-      // Trust the indicator, not a terminating NUL: a piece that filled the
-      // buffer holds room - 1 bytes and its NUL (whatever the MariaDB driver
-      // writes into the last byte is overwritten by the next piece or cut).
-      const bool whole = indicator != SQL_NO_TOTAL && indicator < room;
-      const SQLLEN received = whole ? indicator : room - 1;
-      filled += static_cast<std::size_t>(received);
-      if (rc == SQL_SUCCESS || whole || received == 0) break;  // the last piece
-      // The indicator counts what was left before this piece; what remains
-      // now fits a buffer of its size and a NUL. Without a length, double.
-      const std::size_t rest = indicator == SQL_NO_TOTAL
-                                   ? out->size()
-                                   : static_cast<std::size_t>(indicator - received);
-      out->resize(filled + rest + 1);
-      room = static_cast<SQLLEN>(rest + 1);
-    }
-    out->resize(filled);
-  } catch (const std::bad_alloc&) {
-    out->clear();
-    out->shrink_to_fit();
-    return Status::failure(Stage::kLoad,
-                           std::string("not enough memory to read the ") + name + " text");
-  } catch (const std::length_error&) {
-    out->clear();
-    out->shrink_to_fit();
-    return Status::failure(Stage::kLoad,
-                           std::string("the ") + name + " text is too long to be read");
-  }
-  const std::size_t nul = out->find('\0');
-  if (nul != std::string::npos) out->resize(nul);
-  return Status();
-}
-
-// Reads a timestamp column of the current row; a NULL gives year -1.
-bool read_timestamp_column(SQLHSTMT statement, SQLUSMALLINT column, Timestamp* out) {
-  SQL_TIMESTAMP_STRUCT value{};
-  SQLLEN indicator = 0;
-  const SQLRETURN rc =
-      SQLGetData(statement, column, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator);
-  if (!odbc_succeeded(rc)) return false;
-  *out = indicator == SQL_NULL_DATA ? null_date() : to_timestamp(value);
-  return true;
 }
 
 // The bound values of one row that decide the choice, as the driver gave

@@ -69,21 +69,22 @@ void append_triplet(std::string* out, double frequency, double amplitude, double
 
 }  // namespace
 
-ConvertedTriplets convert_fap_triplets(const std::string& normalized,
-                                       const ResponseType& type) {
-  ConvertedTriplets result;
+void scan_fap_lines(const std::string& normalized,
+                    const std::function<void(const FapLine&)>& visit) {
   // sscanf needs a NUL-terminated line of its own; one buffer serves every line.
   std::string line;
+  FapLine read;
   std::size_t start = 0;
   while (start < normalized.size()) {
     std::size_t end = normalized.find('\n', start);
     if (end == std::string::npos) end = normalized.size();
+    if (read.number < INT_MAX) ++read.number;
     if (end > start) {
       // A CR at the end of the line is left in it; the scan stops before it.
       line.assign(normalized, start, end - start);
-      double frequency = -1.0;
-      double amplitude = -1.0;
-      double phase = 0.0;
+      read.frequency = -1.0;
+      read.amplitude = -1.0;
+      read.phase = 0.0;
       // Each pair of numbers is separated by exactly one character of any
       // kind; whatever could not be read keeps its initial value.
       // The C library converts as strtod does: a number beyond the range of
@@ -91,15 +92,24 @@ ConvertedTriplets convert_fap_triplets(const std::string& normalized,
       // take as they are. Conversion errors need no report: an unread value
       // keeps its initial value and drops the line.
       // NOLINTNEXTLINE(cert-err34-c)
-      std::sscanf(line.c_str(), "%lg%*c%lg%*c%lg", &frequency, &amplitude, &phase);
-      if (frequency > 0.0 && amplitude > 0.0) {
-        append_triplet(&result.text, frequency, convert_amplitude(frequency, amplitude, type),
-                       phase);
-        if (result.line_count < INT_MAX) ++result.line_count;
-      }
+      const int n = std::sscanf(line.c_str(), "%lg%*c%lg%*c%lg", &read.frequency,
+                                &read.amplitude, &read.phase);
+      read.values_read = n < 0 ? 0 : n;
+      visit(read);
     }
     start = end + 1;
   }
+}
+
+ConvertedTriplets convert_fap_triplets(const std::string& normalized,
+                                       const ResponseType& type) {
+  ConvertedTriplets result;
+  scan_fap_lines(normalized, [&result, &type](const FapLine& read) {
+    if (!read.usable()) return;
+    append_triplet(&result.text, read.frequency,
+                   convert_amplitude(read.frequency, read.amplitude, type), read.phase);
+    if (result.line_count < INT_MAX) ++result.line_count;
+  });
   return result;
 }
 

@@ -31,15 +31,16 @@ ensure_packages() {
 }
 
 # What building and running kalvynex needs.
-BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3)
+BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3 libxml2-dev)
 
 # What the test command needs beyond building: the database servers and
 # drivers of the end-to-end tests, the analysis tools, gnuplot for the
 # response plotting tool, dpkg-shlibdeps (dpkg-dev) and groff for the
 # package stage, and the locale sources from which a test builds Cyrillic
-# console locales for the usage screen.
+# console locales for the usage screen, and xmllint (libxml2-utils), which
+# validates every StationXML document the tests write against the schema.
 TEST_PACKAGES=(odbc-postgresql postgresql-15 postgresql gnuplot-nox mariadb-server odbc-mariadb
-  dpkg-dev groff-base locales lintian
+  dpkg-dev groff-base locales lintian libxml2-utils
   clang-tidy-14 cppcheck clang-14 libclang-rt-14-dev)
 
 # Configures and builds into $1 with extra CMake arguments after it.

@@ -22,6 +22,11 @@ $warnings"
   fi
 done
 
+INVENTORY_MAN_PAGE="$KALVYNEX_ROOT/man/kalvynex-inventory.1"
+warnings=$(groff -ww -z -man "$INVENTORY_MAN_PAGE" 2>&1) || fail "groff failed on man/kalvynex-inventory.1: $warnings"
+[ -z "$warnings" ] || fail "groff warnings in man/kalvynex-inventory.1:
+$warnings"
+
 # --- build the package ------------------------------------------------------
 BUILD="$KALVYNEX_BUILD_DIR-package"
 build_tree "$BUILD" -DCMAKE_BUILD_TYPE=Release -DKALVYNEX_TESTS=OFF
@@ -49,6 +54,7 @@ depends=$(field Depends)
 has_package() { grep -Eq "(^|, )$1( |,|\$)" <<<"$2"; }
 has_package libodbc2 "$depends" || fail "Depends lacks libodbc2: $depends"
 has_package libc6 "$depends" || fail "Depends lacks libc6: $depends"
+has_package libxml2 "$depends" || fail "Depends lacks libxml2: $depends"
 recommends=$(field Recommends)
 for driver in libsqliteodbc odbc-postgresql odbc-mariadb; do
   grep -Eq "(^| )$driver( |\$)" <<<"$recommends" || fail "Recommends lacks $driver: $recommends"
@@ -72,7 +78,8 @@ expected=(./usr/bin/kalvynex ./usr/bin/kalvynex-plot ./usr/share/man/man1/kalvyn
   ./usr/share/man/man1/kalvynex-plot.1.gz ./usr/share/doc/kalvynex/copyright
   ./usr/share/doc/kalvynex/changelog.gz ./usr/share/kalvynex/demo-data.sql
   ./usr/share/kalvynex/kalvynex.ini ./usr/share/kalvynex/qev.ini
-  ./usr/share/kalvynex/odbc.ini.sample)
+  ./usr/share/kalvynex/odbc.ini.sample
+  ./usr/bin/kalvynex-inventory ./usr/share/man/man1/kalvynex-inventory.1.gz)
 for schema in "$KALVYNEX_ROOT"/data/schema-*.sql; do
   expected+=("./usr/share/kalvynex/$(basename "$schema")")
 done
@@ -142,4 +149,13 @@ if [ -x "$KALVYNEX_BUILD_DIR/kalvynex" ]; then
   cmp -s "$REF/stdout" "$RUN/stdout" || { diff "$REF/stdout" "$RUN/stdout" || true; fail "the installed program prints other messages"; }
   cmp -s "$REF/$OUTPUT" "$RUN/$OUTPUT" || fail "the installed program writes another $OUTPUT"
 fi
+# kalvynex-inventory from the package lists the same demo database.
+INVENTORY="$ROOT/usr/bin/kalvynex-inventory"
+[ -x "$INVENTORY" ] || fail "usr/bin/kalvynex-inventory is not executable"
+gzip -dc "$ROOT/usr/share/man/man1/kalvynex-inventory.1.gz" | cmp -s - "$INVENTORY_MAN_PAGE" \
+  || fail "the packaged manual page of kalvynex-inventory differs"
+listed=$(env -u QEV -u WINDIR ODBCINI="$WORK/odbc.ini" "$INVENTORY" list -f csv \
+  --dsn kalvynex_sqlite -s ABC -c BHZ | wc -l) || fail "the installed kalvynex-inventory failed"
+[ "$listed" -eq 4 ] || fail "the installed kalvynex-inventory listed $listed lines, not 4"
+
 echo "package $(basename "$deb"): fields, contents and one export checked"

@@ -15,6 +15,23 @@ TEST(IsLeapYearTest, FollowsTheGregorianRule) {
   for (const Case& c : cases) EXPECT_EQ(is_leap_year(c.year), c.leap) << c.year;
 }
 
+TEST(IsCalendarTimeTest, AcceptsOnlyRealTimes) {
+  EXPECT_TRUE(is_calendar_time(Timestamp::at(2024, 2, 29, 23, 59, 59)));
+  EXPECT_TRUE(is_calendar_time(Timestamp::at(1, 1, 1)));
+  EXPECT_TRUE(is_calendar_time(Timestamp::at(2000, 2, 29)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(1900, 2, 29)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 2, 29)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 4, 31)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 13, 1)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 0, 1)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 1, 0)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 1, 1, 24)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 1, 1, 0, 60)));
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(2023, 1, 1, 0, 0, 60)));
+  EXPECT_FALSE(is_calendar_time(Timestamp{}));  // the NULL start
+  EXPECT_FALSE(is_calendar_time(Timestamp::at(-1, 1, 1)));
+}
+
 TEST(TimestampSecondsTest, CountsFromTheEpoch) {
   EXPECT_EQ(timestamp_seconds(1970, 1, 1, 0, 0, 0), 0.0);
   EXPECT_EQ(timestamp_seconds(1970, 1, 2, 0, 0, 1), 86401.0);

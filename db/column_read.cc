@@ -1,0 +1,110 @@
+#include "db/column_read.h"
+
+#include <new>
+#include <stdexcept>
+
+namespace kalvynex {
+
+Timestamp to_timestamp(const SQL_TIMESTAMP_STRUCT& t) {
+  Timestamp result;
+  result.year = t.year;
+  result.month = t.month;
+  result.day = t.day;
+  result.hour = t.hour;
+  result.minute = t.minute;
+  result.second = t.second;
+  result.fraction = 0;  // fractions of a second never take part in anything
+  return result;
+}
+
+// A NULL end or load date: year -1, nothing else.
+Timestamp null_date() {
+  Timestamp result;
+  result.year = -1;
+  return result;
+}
+
+namespace {
+
+// Reads the rest of a text whose first piece has been read: the indicator
+// of that piece counted what was left before it, so the rest fits a buffer
+// of its size and a NUL and is read in one piece. A driver may walk the rest
+// of the text at every piece (the SQLite driver does), which would make
+// small pieces cost time quadratic in the length. Without a length (which
+// no driver here gives), the buffer doubles.
+Status read_rest(const OdbcHandle& statement, SQLUSMALLINT column, SQLLEN first_indicator,
+                 std::string* out) {
+  std::size_t rest = first_indicator == SQL_NO_TOTAL
+                         ? out->size() + 1
+                         : static_cast<std::size_t>(first_indicator) - out->size();
+  for (;;) {
+    const std::size_t filled = out->size();
+    out->resize(filled + rest + 1);
+    SQLLEN indicator = 0;
+    const SQLRETURN rc = SQLGetData(statement.get(), column, SQL_C_CHAR, &(*out)[filled],
+                                    static_cast<SQLLEN>(rest + 1), &indicator);
+    if (rc == SQL_NO_DATA) {
+      out->resize(filled);
+      return Status();
+    }
+    if (!odbc_succeeded(rc)) return check_odbc(rc, statement, Stage::kLoad);
+    // Trust the indicator, not a terminating NUL: a piece that filled the
+    // buffer holds its size - 1 bytes and a NUL (or, with the MariaDB
+    // driver, no NUL at all).
+    const bool whole = indicator != SQL_NO_TOTAL && indicator != SQL_NULL_DATA &&
+                       static_cast<std::size_t>(indicator) <= rest;
+    const std::size_t received = whole ? static_cast<std::size_t>(indicator) : rest;
+    out->resize(filled + received);
+    if (rc == SQL_SUCCESS || whole || received == 0) return Status();
+    rest = indicator == SQL_NO_TOTAL ? out->size() : static_cast<std::size_t>(indicator) - received;
+  }
+}
+
+}  // namespace
+
+Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const char* name,
+                        std::string* out) {
+  constexpr SQLLEN kFirstPiece = 16384;
+  out->clear();
+  // The first piece on the stack: most texts fit, and then the only
+  // allocation is the text's own.
+  char piece[kFirstPiece];
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement.get(), column, SQL_C_CHAR, piece, kFirstPiece, &indicator);
+  if (rc == SQL_NO_DATA || (odbc_succeeded(rc) && indicator == SQL_NULL_DATA)) return Status();
+  if (!odbc_succeeded(rc)) return check_odbc(rc, statement, Stage::kLoad);
+  const bool whole = indicator != SQL_NO_TOTAL && indicator < kFirstPiece;
+  const std::size_t received = static_cast<std::size_t>(whole ? indicator : kFirstPiece - 1);
+  try {
+    out->assign(piece, received);
+    if (!whole && rc != SQL_SUCCESS && received > 0) {
+      const Status status = read_rest(statement, column, indicator, out);
+      if (!status.ok()) return status;
+    }
+  } catch (const std::bad_alloc&) {
+    std::string().swap(*out);
+    return Status::failure(Stage::kLoad, std::string("not enough memory to read the ") + name +
+                                             " text");
+  } catch (const std::length_error&) {
+    std::string().swap(*out);
+    return Status::failure(Stage::kLoad,
+                           std::string("the ") + name + " text is too long to be read");
+  }
+  const std::size_t nul = out->find('\0');
+  if (nul != std::string::npos) out->resize(nul);
+  return Status();
+}
+
+// Reads a timestamp column of the current row; a NULL gives year -1.
+bool read_timestamp_column(SQLHSTMT statement, SQLUSMALLINT column, Timestamp* out) {
+  SQL_TIMESTAMP_STRUCT value{};
+  SQLLEN indicator = 0;
+  const SQLRETURN rc =
+      SQLGetData(statement, column, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator);
+  if (!odbc_succeeded(rc)) return false;
+  *out = indicator == SQL_NULL_DATA ? null_date() : to_timestamp(value);
+  return true;
+}
+
+}  // namespace kalvynex

@@ -1,0 +1,50 @@
+// kalvynex-inventory's work after the command line: the connection from the
+// options and the settings files, the selection, and the list and export
+// commands. Every message goes through one reporter, prefixed with the
+// program's name, on the error stream; data goes to the output stream.
+#ifndef KALVYNEX_INVENTORY_INVENTORY_H_
+#define KALVYNEX_INVENTORY_INVENTORY_H_
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "config/settings.h"
+#include "db/calibration_source.h"
+#include "inventory/options.h"
+
+namespace kalvynex {
+
+// The exit statuses of kalvynex-inventory.
+enum class InventoryExit : int {
+  kDone = 0,
+  kProblems = 1,      // periods skipped or file names that clash
+  kUsage = 2,
+  kNothingMatched = 3,
+  kDatabase = 4,      // connection, table, query
+  kOutput = 5,        // a file or standard output could not be written
+};
+
+// What the run takes from the process besides the options.
+struct InventoryEnvironment {
+  SettingsFiles settings_files;
+  std::optional<std::string> password;           // KALVYNEX_PASSWORD
+  std::optional<std::string> source_date_epoch;  // SOURCE_DATE_EPOCH
+  bool progress = false;  // the error stream is a terminal
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+};
+
+// The connection for the gathered settings: the one place where settings
+// become connection parameters.
+ConnectionParameters inventory_connection_parameters(const DatabaseSettings& database);
+
+// Runs the command of `options` (help and version included).
+InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvironment& env);
+
+// Prints a usage error and the hint to --help; returns kUsage.
+InventoryExit report_usage_error(std::FILE* err, const std::string& message);
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_INVENTORY_INVENTORY_H_

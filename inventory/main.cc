@@ -1,0 +1,47 @@
+// kalvynex-inventory: lists and exports the calibrations of a whole network
+// in one run. See docs/inventory.md and the man page.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <new>
+
+#include "inventory/inventory.h"
+
+namespace {
+
+std::optional<std::string> environment_value(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kalvynex;
+  InventoryExit result = InventoryExit::kDatabase;
+  try {
+    InventoryOptions options;
+    std::string error;
+    if (!parse_inventory_options(argc, argv, &options, &error)) {
+      result = report_usage_error(stderr, error);
+    } else {
+      InventoryEnvironment env;
+      env.settings_files =
+          locate_settings_files(SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
+      env.password = environment_value("KALVYNEX_PASSWORD");
+      env.source_date_epoch = environment_value("SOURCE_DATE_EPOCH");
+      env.progress = ::isatty(STDERR_FILENO) == 1;
+      result = run_inventory(options, env);
+    }
+  } catch (const std::bad_alloc&) {
+    std::fputs("kalvynex-inventory: out of memory\n", stderr);
+    result = InventoryExit::kOutput;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kalvynex-inventory: %s\n", e.what());
+    result = InventoryExit::kOutput;
+  }
+  return static_cast<int>(result);
+}

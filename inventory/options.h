@@ -1,0 +1,50 @@
+// The command line of kalvynex-inventory: a command word and GNU-style
+// options, read with getopt_long into one value.
+#ifndef KALVYNEX_INVENTORY_OPTIONS_H_
+#define KALVYNEX_INVENTORY_OPTIONS_H_
+
+#include <optional>
+#include <string>
+
+#include "core/timestamp.h"
+#include "db/calibration_catalog.h"
+
+namespace kalvynex {
+
+enum class InventoryCommand { kNone, kList, kExport, kCheck };
+enum class ListFormat { kText, kCsv, kJson };
+enum class ExportFormat { kSacPz, kSac, kFap, kStationXml };
+enum class CheckFormat { kText, kJson };
+
+struct InventoryOptions {
+  InventoryCommand command = InventoryCommand::kNone;
+  bool help = false;
+  bool version = false;
+  bool quiet = false;
+  ListFormat list_format = ListFormat::kText;
+  ExportFormat export_format = ExportFormat::kSacPz;
+  std::optional<std::string> output;    // --output: a file, "-" or a directory
+  std::optional<std::string> type_out;  // --type-out, sac and fap only
+  std::optional<std::string> stations;  // --stations, stationxml only
+  CheckFormat check_format = CheckFormat::kText;
+  double tolerance_db = 1.0;            // --tolerance, check only
+  std::optional<std::string> dsn;
+  std::optional<std::string> user;
+  std::optional<std::string> password_file;
+  CalibrationSelection selection;
+};
+
+// Reads "YYYY-MM-DD", "YYYY-MM-DDTHH:MM:SS" or the same with a blank for the
+// "T"; a real calendar time only (years 1 to 9999). False for anything else.
+bool parse_selection_time(const std::string& text, Timestamp* out);
+
+// Reads the arguments (argument 0 is the program). False with a message in
+// *error for a usage error; --help and --version end the reading with true.
+bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::string* error);
+
+// The --help text.
+std::string inventory_usage_text();
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_INVENTORY_OPTIONS_H_

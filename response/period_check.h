@@ -1,0 +1,65 @@
+// The checks of the check command: what is wrong with a channel's stored
+// calibration periods, as findings. Pure functions over the rows; nothing
+// here reads or writes the database.
+#ifndef KALVYNEX_RESPONSE_PERIOD_CHECK_H_
+#define KALVYNEX_RESPONSE_PERIOD_CHECK_H_
+
+#include <string>
+#include <vector>
+
+#include "core/calibration_record.h"
+#include "core/channel_codes.h"
+#include "core/timestamp.h"
+
+namespace kalvynex {
+
+enum class FindingKind { kOverlap, kOrder, kDate, kEmpty, kSac, kFap, kMismatch };
+
+// "overlap", "order", "date", "empty", "sac", "fap" or "mismatch".
+const char* finding_kind_name(FindingKind kind);
+
+struct Finding {
+  ChannelCodes codes;
+  Timestamp start;  // of the period the finding is about
+  FindingKind kind = FindingKind::kEmpty;
+  std::string detail;
+};
+
+// Checks periods one at a time, in the order of the query: grouped by
+// channel and, within a channel, by START. Only the period that ends last
+// among the earlier ones of the channel is remembered, so the memory used
+// does not grow with the number of periods.
+class PeriodChecker {
+ public:
+  // `tolerance_db`: the largest difference in dB between the pole-zero
+  // amplitude and the FAP amplitude that is not reported.
+  explicit PeriodChecker(double tolerance_db) : tolerance_db_(tolerance_db) {}
+
+  // Appends the findings of `record` (its codes set) to `findings`.
+  void check(const CalibrationRecord& record, std::vector<Finding>* findings);
+
+ private:
+  double tolerance_db_;
+  bool have_channel_ = false;
+  ChannelCodes channel_;
+  // The earlier period of the channel that ends last (an open end counts
+  // as the latest).
+  bool have_latest_ = false;
+  Timestamp latest_start_;
+  Timestamp latest_end_;
+};
+
+// "YYYY-MM-DDTHH:MM:SS", the fields as they are, whether or not they make a
+// calendar time.
+std::string finding_time_text(const Timestamp& t);
+
+// "NET.STA.LOC.CHA START KIND: detail" (no line end).
+std::string finding_text(const Finding& finding);
+
+// One JSON object with the members network, station, location, channel,
+// start, kind and detail.
+std::string finding_json(const Finding& finding);
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_RESPONSE_PERIOD_CHECK_H_

@@ -1,0 +1,414 @@
+#include "response/stationxml_writer.h"
+
+#include <libxml/xmlwriter.h>
+
+#include <charconv>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <ctime>
+
+#include "core/string_printf.h"
+
+namespace kalvynex {
+
+namespace {
+
+constexpr const char* kNamespace = "http://www.fdsn.org/xml/station/1";
+
+// Writes the xs:double text of `value` at `p` (at least 32 characters to
+// `end`) and returns the end of it: the shortest decimal form that reads
+// back as the same double, and INF, -INF or NaN for the values that have no
+// decimal form.
+char* put_xml_double(char* p, char* end, double value) {
+  const char* special = std::isnan(value) ? "NaN"
+                        : std::isinf(value) ? (value > 0 ? "INF" : "-INF")
+                                            : nullptr;
+  if (special == nullptr) return std::to_chars(p, end, value).ptr;
+  while (*special != '\0') *p++ = *special++;
+  return p;
+}
+
+void append_xml_double(std::string* out, double value) {
+  char buffer[32];
+  out->append(buffer, put_xml_double(buffer, buffer + sizeof buffer, value));
+}
+
+std::string xml_double(double value) {
+  std::string text;
+  append_xml_double(&text, value);
+  return text;
+}
+
+// Depth of PolesZeros and ResponseList: the root is 0, a Channel 3.
+constexpr int kStageFilterDepth = 6;
+
+const xmlChar* x(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
+
+int write_to_sink(void* context, const char* buffer, int length) {
+  auto* sink = static_cast<ByteSink*>(context);
+  if (length <= 0) return 0;
+  return (*sink)(buffer, static_cast<std::size_t>(length)) ? length : -1;
+}
+
+int close_sink(void* /*context*/) { return 0; }
+
+// libxml2 prints its own messages on stderr by default; a failed write is
+// reported by the caller instead, in the program's words.
+void ignore_message(void* /*context*/, const char* /*format*/, ...) {}
+
+// Product of (s - r) over the roots, at s = 2 pi i f.
+std::complex<double> root_product(const std::vector<std::complex<double>>& roots,
+                                  std::complex<double> s) {
+  std::complex<double> product(1.0, 0.0);
+  for (const auto& r : roots) product *= s - r;
+  return product;
+}
+
+}  // namespace
+
+PoleZeroNormalization normalize_pole_zero(const PoleZeroResponse& response,
+                                          double frequency_hz) {
+  const std::complex<double> s(0.0, 2.0 * M_PI * frequency_hz);
+  const double magnitude =
+      std::abs(root_product(response.zeros, s) / root_product(response.poles, s));
+  PoleZeroNormalization result;
+  result.factor = 1.0 / magnitude;
+  result.gain = response.constant * magnitude;
+  return result;
+}
+
+std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double frequency_hz) {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < triplets.size(); ++i) {
+    if (std::fabs(triplets[i].frequency - frequency_hz) <
+        std::fabs(triplets[best].frequency - frequency_hz)) {
+      best = i;
+    }
+  }
+  return best;
+}
+
+std::string xml_date_time(const Timestamp& t) {
+  return string_printf("%04d-%02u-%02uT%02u:%02u:%02uZ", t.year, t.month, t.day, t.hour,
+                       t.minute, t.second);
+}
+
+struct StationXmlWriter::State {
+  explicit State(ByteSink s) : sink(std::move(s)) {}
+  ~State() {
+    if (writer != nullptr) xmlFreeTextWriter(writer);
+  }
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+
+  // Each helper records a failure of libxml2 (a negative result) in `ok`.
+  void check(int result) {
+    if (result < 0) ok = false;
+  }
+  void start(const char* name) {
+    if (ok) check(xmlTextWriterStartElement(writer, x(name)));
+  }
+  void end() {
+    if (ok) check(xmlTextWriterEndElement(writer));
+  }
+  void attribute(const char* name, const std::string& value) {
+    if (ok) check(xmlTextWriterWriteAttribute(writer, x(name), x(value.c_str())));
+  }
+  void element(const char* name, const std::string& text) {
+    if (ok) check(xmlTextWriterWriteElement(writer, x(name), x(text.c_str())));
+  }
+  void number(const char* name, double value) { element(name, xml_double(value)); }
+  void units(const char* name, const char* unit) {
+    start(name);
+    element("Name", unit);
+    end();
+  }
+  // The inside of a Channel element holds only fixed tags and numbers and is
+  // the bulk of the document. It is formatted into `block`, indented as
+  // libxml2 indents, and handed over in one raw write: none of it needs
+  // escaping, and one write per channel instead of a dozen per element
+  // keeps the document about as cheap to write as its bytes.
+  void block_indent(int depth) {
+    static constexpr char kBlanks[] = "                                ";  // 16 levels
+    static_assert(sizeof kBlanks - 1 >= std::size_t{2} * (kStageFilterDepth + 3),
+                  "deepest element");
+    block.append(kBlanks, std::size_t{2} * static_cast<std::size_t>(depth));
+  }
+  // One line "<indent><name>value</name>" of `block`, put together on the
+  // stack and appended at once: these lines are most of the document.
+  void block_number(int depth, const char* name, double value) {
+    char line[160];
+    const std::size_t indent = std::size_t{2} * static_cast<std::size_t>(depth);
+    const std::size_t length = std::strlen(name);
+    // Element names are this file's own literals, 22 characters at most.
+    if (indent > 40 || length > 32) return;
+    char* p = line;
+    std::memset(p, ' ', indent);
+    p += indent;
+    *p++ = '<';
+    std::memcpy(p, name, length);
+    p += length;
+    *p++ = '>';
+    p = put_xml_double(p, line + sizeof line, value);
+    *p++ = '<';
+    *p++ = '/';
+    std::memcpy(p, name, length);
+    p += length;
+    *p++ = '>';
+    *p++ = '\n';
+    block.append(line, static_cast<std::size_t>(p - line));
+  }
+  // Writes `block` inside the open element at `depth`, whose end tag follows.
+  void write_block(int depth) {
+    block_indent(depth);
+    if (ok) {
+      check(xmlTextWriterWriteRawLen(writer, reinterpret_cast<const xmlChar*>(block.data()),
+                                     static_cast<int>(block.size())));
+    }
+    block.clear();
+  }
+  void comment(const std::string& text) {
+    start("Comment");
+    element("Value", text);
+    end();
+  }
+
+  void open_station(const ChannelEpoch& epoch, const StationPlace& where);
+  void write_channel(const ChannelEpoch& epoch);
+  void block_open(int depth, const char* tag);
+  void block_units(int depth);
+  void block_sensitivity(double value, double frequency);
+  void block_stage_gain(double value, double frequency);
+  void block_pole_zero(const PoleZeroResponse& response, double frequency);
+  void block_response_list(const std::vector<FapTriplet>& triplets, double frequency);
+
+  ByteSink sink;
+  xmlTextWriterPtr writer = nullptr;
+  std::string block;
+  bool ok = true;
+  bool in_network = false;
+  bool in_station = false;
+  std::string network;
+  std::string station;
+  StationPlace place;  // of the open station
+};
+
+void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
+                                           const StationPlace& where) {
+  start("Station");
+  attribute("code", epoch.codes.sta);
+  if (!where.known) {
+    comment("Coordinates unknown: the station is not in the stations file; "
+            "latitude, longitude and elevation are written as 0");
+  }
+  number("Latitude", where.known ? where.latitude : 0.0);
+  number("Longitude", where.known ? where.longitude : 0.0);
+  number("Elevation", where.known ? where.elevation : 0.0);
+  start("Site");
+  element("Name", where.site_name.empty() ? epoch.codes.sta : where.site_name);
+  end();
+  place = where;
+  in_station = true;
+}
+
+void StationXmlWriter::State::block_units(int depth) {
+  block_indent(depth);
+  block += "<InputUnits>\n";
+  block_indent(depth + 1);
+  block += "<Name>m</Name>\n";
+  block_indent(depth);
+  block += "</InputUnits>\n";
+  block_indent(depth);
+  block += "<OutputUnits>\n";
+  block_indent(depth + 1);
+  block += "<Name>count</Name>\n";
+  block_indent(depth);
+  block += "</OutputUnits>\n";
+}
+
+void StationXmlWriter::State::block_open(int depth, const char* tag) {
+  block_indent(depth);
+  block += tag;
+  block += '\n';
+}
+
+void StationXmlWriter::State::block_sensitivity(double value, double frequency) {
+  constexpr int kDepth = kStageFilterDepth - 1;  // in Response
+  block_open(kDepth, "<InstrumentSensitivity>");
+  block_number(kDepth + 1, "Value", value);
+  block_number(kDepth + 1, "Frequency", frequency);
+  block_units(kDepth + 1);
+  block_open(kDepth, "</InstrumentSensitivity>");
+}
+
+void StationXmlWriter::State::block_stage_gain(double value, double frequency) {
+  constexpr int kDepth = kStageFilterDepth;  // in Stage
+  block_open(kDepth, "<StageGain>");
+  block_number(kDepth + 1, "Value", value);
+  block_number(kDepth + 1, "Frequency", frequency);
+  block_open(kDepth, "</StageGain>");
+}
+
+void StationXmlWriter::State::block_pole_zero(const PoleZeroResponse& response,
+                                              double frequency) {
+  constexpr int kFilter = kStageFilterDepth;
+  const PoleZeroNormalization norm = normalize_pole_zero(response, frequency);
+  block_open(kFilter - 2, "<Response>");
+  block_sensitivity(norm.gain, frequency);
+  block_open(kFilter - 1, "<Stage number=\"1\">");
+  block_open(kFilter, "<PolesZeros>");
+  block_units(kFilter + 1);
+  block_indent(kFilter + 1);
+  block += "<PzTransferFunctionType>LAPLACE (RADIANS/SECOND)</PzTransferFunctionType>\n";
+  block_number(kFilter + 1, "NormalizationFactor", norm.factor);
+  block_number(kFilter + 1, "NormalizationFrequency", frequency);
+  // Zeros and poles are numbered in one sequence, zeros first.
+  std::size_t index = 0;
+  auto roots = [this, &index](const char* name,
+                              const std::vector<std::complex<double>>& values) {
+    constexpr int kDepth = kFilter + 1;
+    for (const std::complex<double>& value : values) {
+      block_indent(kDepth);
+      block += '<';
+      block += name;
+      block += " number=\"";
+      char number[24];
+      const std::to_chars_result r = std::to_chars(number, number + sizeof number, index++);
+      block.append(number, r.ptr);
+      block += "\">\n";
+      block_number(kDepth + 1, "Real", value.real());
+      block_number(kDepth + 1, "Imaginary", value.imag());
+      block_indent(kDepth);
+      block += "</";
+      block += name;
+      block += ">\n";
+    }
+  };
+  roots("Zero", response.zeros);
+  roots("Pole", response.poles);
+  block_open(kFilter, "</PolesZeros>");
+  block_stage_gain(norm.gain, frequency);
+  block_open(kFilter - 1, "</Stage>");
+  block_open(kFilter - 2, "</Response>");
+}
+
+void StationXmlWriter::State::block_response_list(const std::vector<FapTriplet>& triplets,
+                                                  double frequency) {
+  constexpr int kFilter = kStageFilterDepth;
+  // The stored amplitudes are micrometres per count; the stage gives counts
+  // per metre.
+  const FapTriplet& nearest = triplets[nearest_triplet(triplets, frequency)];
+  block_open(kFilter - 2, "<Response>");
+  block_sensitivity(1e6 / nearest.amplitude, nearest.frequency);
+  block_open(kFilter - 1, "<Stage number=\"1\">");
+  block_open(kFilter, "<ResponseList>");
+  block_units(kFilter + 1);
+  for (const FapTriplet& t : triplets) {
+    block_open(kFilter + 1, "<ResponseListElement>");
+    block_number(kFilter + 2, "Frequency", t.frequency);
+    block_number(kFilter + 2, "Amplitude", 1e6 / t.amplitude);
+    block_number(kFilter + 2, "Phase", t.phase);
+    block_open(kFilter + 1, "</ResponseListElement>");
+  }
+  block_open(kFilter, "</ResponseList>");
+  // The list holds the whole response; the stage adds no gain of its own.
+  block_stage_gain(1.0, nearest.frequency);
+  block_open(kFilter - 1, "</Stage>");
+  block_open(kFilter - 2, "</Response>");
+}
+
+void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
+  // The codes and dates go through libxml2, which escapes them; everything
+  // inside the element is fixed text and numbers, written as one block.
+  start("Channel");
+  attribute("code", epoch.codes.chan);
+  attribute("locationCode", epoch.codes.location);
+  attribute("startDate", xml_date_time(epoch.start));
+  if (!is_open_end(epoch.end)) attribute("endDate", xml_date_time(epoch.end));
+  constexpr int kDepth = kStageFilterDepth - 2;  // the Channel's children
+  block += '\n';
+  const bool has_list = epoch.fap != nullptr && !epoch.fap->empty();
+  if (epoch.pole_zero == nullptr && !has_list) {
+    block_open(kDepth, "<Comment>");
+    block_indent(kDepth + 1);
+    block += "<Value>No response stored for this period</Value>\n";
+    block_open(kDepth, "</Comment>");
+  }
+  block_number(kDepth, "Latitude", place.known ? place.latitude : 0.0);
+  block_number(kDepth, "Longitude", place.known ? place.longitude : 0.0);
+  block_number(kDepth, "Elevation", place.known ? place.elevation : 0.0);
+  block_number(kDepth, "Depth", 0.0);
+  if (epoch.pole_zero != nullptr) {
+    block_pole_zero(*epoch.pole_zero, epoch.normalization_frequency);
+  } else if (has_list) {
+    block_response_list(*epoch.fap, epoch.normalization_frequency);
+  }
+  write_block(kDepth - 1);
+  end();  // Channel
+}
+
+StationXmlWriter::StationXmlWriter(ByteSink sink) : state_(std::make_unique<State>(std::move(sink))) {}
+
+StationXmlWriter::~StationXmlWriter() = default;
+
+bool StationXmlWriter::begin(const StationXmlDocumentInfo& info) {
+  State& s = *state_;
+  xmlSetGenericErrorFunc(nullptr, ignore_message);
+  xmlOutputBufferPtr out = xmlOutputBufferCreateIO(write_to_sink, close_sink, &s.sink, nullptr);
+  if (out == nullptr) return s.ok = false;
+  s.writer = xmlNewTextWriter(out);  // owns `out` from here on
+  if (s.writer == nullptr) {
+    xmlOutputBufferClose(out);
+    return s.ok = false;
+  }
+  s.check(xmlTextWriterSetIndent(s.writer, 1));
+  s.check(xmlTextWriterSetIndentString(s.writer, x("  ")));
+  if (s.ok) s.check(xmlTextWriterStartDocument(s.writer, "1.0", "UTF-8", nullptr));
+  s.start("FDSNStationXML");
+  s.attribute("xmlns", kNamespace);
+  s.attribute("schemaVersion", "1.2");
+  s.element("Source", info.source);
+  s.element("Module", info.module);
+  std::tm utc{};
+  const std::time_t created = static_cast<std::time_t>(info.created_seconds);
+  if (gmtime_r(&created, &utc) == nullptr) return s.ok = false;
+  s.element("Created", string_printf("%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900,
+                                     utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                                     utc.tm_sec));
+  return s.ok;
+}
+
+bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace& place) {
+  State& s = *state_;
+  if (!s.ok || s.writer == nullptr) return false;
+  const bool new_network = !s.in_network || s.network != epoch.codes.network;
+  if (s.in_station && (new_network || s.station != epoch.codes.sta)) {
+    s.end();
+    s.in_station = false;
+  }
+  if (new_network) {
+    if (s.in_network) s.end();
+    s.start("Network");
+    s.attribute("code", epoch.codes.network);
+    s.in_network = true;
+    s.network = epoch.codes.network;
+  }
+  if (!s.in_station) {
+    s.open_station(epoch, place);
+    s.station = epoch.codes.sta;
+  }
+  s.write_channel(epoch);
+  return s.ok;
+}
+
+bool StationXmlWriter::finish() {
+  State& s = *state_;
+  if (!s.ok || s.writer == nullptr) return false;
+  // Ending the document closes every element still open.
+  s.check(xmlTextWriterEndDocument(s.writer));
+  if (s.ok) s.check(xmlTextWriterFlush(s.writer));
+  return s.ok;
+}
+
+}  // namespace kalvynex

@@ -1,0 +1,88 @@
+// An FDSN StationXML 1.2 document written as the calibration periods
+// stream in: networks, stations and channels open and close as the codes
+// change, and nothing but the element being written is held in memory.
+#ifndef KALVYNEX_RESPONSE_STATIONXML_WRITER_H_
+#define KALVYNEX_RESPONSE_STATIONXML_WRITER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/channel_codes.h"
+#include "core/station_place.h"
+#include "core/timestamp.h"
+#include "response/pole_zero.h"
+
+namespace kalvynex {
+
+// Receives the document's bytes in order; false stops the writing.
+using ByteSink = std::function<bool(const char* data, std::size_t size)>;
+
+struct StationXmlDocumentInfo {
+  std::string source;            // <Source>
+  std::string module;            // <Module>, e.g. "kalvynex-inventory 1.4.3"
+  int64_t created_seconds = 0;   // <Created>, seconds since 1970-01-01 UTC
+};
+
+// One stored FAP triplet: hertz, micrometres per count, degrees.
+struct FapTriplet {
+  double frequency = 0.0;
+  double amplitude = 0.0;
+  double phase = 0.0;
+};
+
+// One calibration period of a channel. Its response comes from the pole
+// zeros when there are any, else from the FAP triplets, else it has none.
+struct ChannelEpoch {
+  ChannelCodes codes;
+  Timestamp start;
+  Timestamp end;                       // open when is_open_end()
+  double normalization_frequency = 1.0;  // hertz; the row's FREQ when positive
+  const PoleZeroResponse* pole_zero = nullptr;
+  const std::vector<FapTriplet>* fap = nullptr;  // usable triplets only
+};
+
+// Normalisation of a pole-zero stage at f_n: with PZ(s) = prod(s - z) /
+// prod(s - p), A0 = 1 / |PZ(2 pi i f_n)| and the gain CONSTANT x
+// |PZ(2 pi i f_n)|, so that gain x A0 x PZ(s) = CONSTANT x PZ(s).
+struct PoleZeroNormalization {
+  double factor = 1.0;  // A0
+  double gain = 0.0;    // stage gain and sensitivity at f_n
+};
+PoleZeroNormalization normalize_pole_zero(const PoleZeroResponse& response,
+                                          double frequency_hz);
+
+// The index of the triplet whose frequency is nearest `frequency_hz` (the
+// first of equals); `triplets` must not be empty.
+std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double frequency_hz);
+
+// "YYYY-MM-DDTHH:MM:SSZ".
+std::string xml_date_time(const Timestamp& t);
+
+class StationXmlWriter {
+ public:
+  explicit StationXmlWriter(ByteSink sink);
+  ~StationXmlWriter();
+  StationXmlWriter(const StationXmlWriter&) = delete;
+  StationXmlWriter& operator=(const StationXmlWriter&) = delete;
+
+  // Each call returns false once writing has failed (the sink refused
+  // bytes, or memory ran out); the document is then incomplete.
+  bool begin(const StationXmlDocumentInfo& info);
+  // Channels must come grouped by network and station. `place` is used when
+  // the channel opens a new station.
+  bool add_channel(const ChannelEpoch& epoch, const StationPlace& place);
+  // Closes every open element and flushes the document.
+  bool finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_RESPONSE_STATIONXML_WRITER_H_

@@ -1,0 +1,327 @@
+// kalvynex-inventory's StationXML export and check command end to end on
+// each backend: the document validated against the official schema and its
+// responses evaluated against the stored texts, and the findings of check
+// on a table prepared with every kind of problem, and on the demo data.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/string_printf.h"
+#include "response/pole_zero.h"
+#include "tests/e2e/e2e_fixture.h"
+#include "tests/support/stationxml.h"
+
+namespace kalvynex {
+namespace {
+
+class InventoryStationXmlCheckTest : public E2eTest {
+ protected:
+  ProcessResult inventory(std::vector<std::string> arguments) {
+    arguments.insert(arguments.end(), {"--dsn", kDsn, "--user", database().user()});
+    ProcessOptions options;
+    options.environment.emplace("ODBCINI", dir().path() + "/odbc.ini");
+    options.environment.emplace("QEV", std::nullopt);
+    options.environment.emplace("WINDIR", std::nullopt);
+    options.environment.emplace("KALVYNEX_PASSWORD", database().password());
+    options.environment.emplace("SOURCE_DATE_EPOCH", "1700000000");
+    options.argument0 = dir().path() + "/kalvynex-inventory";
+    options.working_directory = dir().path();
+    return run_process(KALVYNEX_INVENTORY_BINARY, arguments, options);
+  }
+
+  void insert(const std::string& net, const std::string& loc, const std::string& sta,
+              const std::string& chan, const std::string& start, const std::string& end,
+              const std::string& freq, const std::string& sac, const std::string& fap) {
+    auto text = [](const std::string& t) { return t.empty() ? std::string("NULL") : "'" + t + "'"; };
+    database().execute("INSERT INTO CALIBRATION VALUES ('" + net + "', '" + loc + "', '" + sta +
+                       "', '" + chan + "', '" + start + "', " + text(end) + ", 1.0e9, 1, " +
+                       freq + ", 1, " + text(sac) + ", " + text(fap) +
+                       ", '2020-01-01 00:00:00')");
+  }
+};
+
+// The SAC and FAP texts of each period of the demo data, by channel and start.
+struct StoredTexts {
+  std::string sac, fap;
+};
+
+std::map<std::string, StoredTexts> demo_texts() {
+  // Read back from the demo file itself, so that the test follows the data.
+  const std::string sql = read_file_bytes(demo_data_file());
+  std::map<std::string, StoredTexts> texts;
+  std::size_t at = 0;
+  while ((at = sql.find("INSERT INTO CALIBRATION VALUES (", at)) != std::string::npos) {
+    const std::size_t end = sql.find(");", at);
+    std::vector<std::string> fields;  // quoted texts, "" for NULL
+    std::size_t i = sql.find('(', at) + 1;
+    while (i < end) {
+      while (i < end && (sql[i] == ' ' || sql[i] == '\n' || sql[i] == ',')) ++i;
+      if (sql[i] == '\'') {
+        const std::size_t close = sql.find('\'', i + 1);
+        fields.push_back(sql.substr(i + 1, close - i - 1));
+        i = close + 1;
+      } else {
+        std::size_t stop = sql.find(',', i);
+        if (stop == std::string::npos || stop > end) stop = end;
+        const std::string word = sql.substr(i, stop - i);
+        fields.push_back(word == "NULL" ? "" : word);
+        i = stop;
+      }
+    }
+    // NETWORK, LOCATION, STA, CHAN, STARTDATE, ENDDATE, SENS, ID_SENS, FREQ, ID_FREQ, SAC, FAP
+    const std::string key = fields[0] + "." + fields[2] + "." + fields[1] + "." + fields[3] +
+                            " " + fields[4].substr(0, 10) + "T" + fields[4].substr(11);
+    texts[key] = {fields[10], fields[11]};
+    at = end;
+  }
+  return texts;
+}
+
+TEST_P(InventoryStationXmlCheckTest, StationXmlOfTheDemoDataValidatesAndEvaluatesToTheTexts) {
+  database().create_calibration_table();
+  const std::string stations = dir().write_file(
+      "stations.csv", "network,station,latitude,longitude,elevation,site\n"
+                      "XX,ABC,41.5,-12.25,1234.5,\"Hut, north\"\nXX,DEF,-33,151,20\n");
+  const ProcessResult result =
+      inventory({"export", "--format", "stationxml", "--stations", stations});
+  // GHI has no station line and no response text: both are reported.
+  EXPECT_EQ(result.exit_status, 1) << result.err;
+  EXPECT_EQ(result.err,
+            "kalvynex-inventory: station YY.GHI is not in the stations file; written at 0, 0, 0\n"
+            "kalvynex-inventory: YY.GHI.10.BHZ 2012-01-01T00:00:00: written without a response\n");
+  EXPECT_EQ(stationxml_schema_errors(result.out), "");
+  EXPECT_EQ(stationxml_created(result.out), "2023-11-14T22:13:20Z");
+
+  const std::map<std::string, StoredTexts> texts = demo_texts();
+  const std::vector<DocumentChannel> channels = read_stationxml(result.out);
+  ASSERT_EQ(channels.size(), texts.size());
+  int pole_zero_channels = 0;
+  int list_channels = 0;
+  for (const DocumentChannel& c : channels) {
+    const std::string start = c.start.substr(0, 19);
+    const std::string key =
+        c.network + "." + c.station + "." + c.location + "." + c.channel + " " + start;
+    ASSERT_EQ(texts.count(key), 1u) << key;
+    const StoredTexts& stored = texts.at(key);
+    if (c.station == "ABC") {
+      EXPECT_EQ(c.latitude, 41.5);
+      EXPECT_EQ(c.site_name, "Hut, north");
+    }
+    if (c.station == "GHI") {
+      EXPECT_NE(c.station_comment.find("Coordinates unknown"), std::string::npos);
+    }
+    if (!stored.sac.empty()) {
+      ++pole_zero_channels;
+      PoleZeroResponse pz;
+      ASSERT_TRUE(parse_pole_zero(stored.sac, &pz, nullptr)) << key;
+      ASSERT_TRUE(c.has_pole_zero) << key;
+      for (const double f : {0.005, 0.05, 0.5, 1.0, 3.0, 15.0, 80.0}) {
+        const std::complex<double> expected = evaluate_pole_zero(pz, f);
+        EXPECT_LT(std::abs(c.evaluate(f) - expected) / std::abs(expected), 1e-6)
+            << key << " at " << f << " Hz";
+      }
+    } else if (!stored.fap.empty()) {
+      ++list_channels;
+      ASSERT_FALSE(c.has_pole_zero);
+      std::vector<std::vector<double>> triplets;
+      std::string fap = stored.fap;
+      std::size_t i = 0;
+      while (i < fap.size()) {
+        std::size_t bar = fap.find('|', i);
+        if (bar == std::string::npos) bar = fap.size();
+        double f = 0, a = 0, p = 0;
+        if (std::sscanf(fap.substr(i, bar - i).c_str(), "%lf %lf %lf", &f, &a, &p) == 3) {
+          triplets.push_back({f, a, p});
+        }
+        i = bar + 1;
+      }
+      ASSERT_EQ(c.list.size(), triplets.size()) << key;
+      for (std::size_t k = 0; k < triplets.size(); ++k) {
+        EXPECT_EQ(c.list[k][0], triplets[k][0]);
+        EXPECT_NEAR(c.list[k][1], 1e6 / triplets[k][1], 1e-9 * c.list[k][1]);
+        EXPECT_EQ(c.list[k][2], triplets[k][2]);
+      }
+    } else {
+      EXPECT_FALSE(c.has_response) << key;
+    }
+  }
+  EXPECT_EQ(pole_zero_channels, 6);
+  EXPECT_EQ(list_channels, 1);
+
+  // The same document into a file; nothing matched leaves no file.
+  const std::string file = out_dir() + "/network.xml";
+  const ProcessResult to_file =
+      inventory({"export", "-f", "stationxml", "--stations", stations, "-o", file, "-q"});
+  EXPECT_EQ(to_file.exit_status, 1);
+  EXPECT_EQ(to_file.err, "");
+  EXPECT_EQ(read_file_bytes(file), result.out);
+  const std::string none = out_dir() + "/none.xml";
+  EXPECT_EQ(inventory({"export", "-f", "stationxml", "-o", none, "-n", "ZZ"}).exit_status, 3);
+  EXPECT_FALSE(std::ifstream(none).good());
+  // A bad stations file is a usage error.
+  const std::string bad = dir().write_file("bad.csv", "XX,ABC,91,0,0\n");
+  const ProcessResult refused = inventory({"export", "-f", "stationxml", "--stations", bad});
+  EXPECT_EQ(refused.exit_status, 2);
+  EXPECT_EQ(refused.err, "kalvynex-inventory: stations file " + bad +
+                             ": line 1: latitude 91 is outside -90..90\n");
+  EXPECT_EQ(refused.out, "");
+}
+
+// Every kind of finding once, on periods that are otherwise sound.
+TEST_P(InventoryStationXmlCheckTest, CheckFindsEveryKindAndNothingElse) {
+  database().create_calibration_table(false);
+  const std::string sac =
+      "ZEROS 2|POLES 4|-0.0370 0.0370|-0.0370 -0.0370|-222.1 222.1|-222.1 -222.1|"
+      "CONSTANT 5.92e+13|";
+  PoleZeroResponse pz;
+  ASSERT_TRUE(parse_pole_zero(sac, &pz, nullptr));
+  std::string good;
+  std::string scaled;  // the same amplitudes taken as velocity: off by 2 pi f
+  for (const double f : {0.01, 0.1, 1.0, 10.0}) {
+    const double a = 1e6 / std::abs(evaluate_pole_zero(pz, f));
+    good += string_printf("%g %.9g 1.0|", f, a);
+    scaled += string_printf("%g %.9g 1.0|", f, a / (2 * M_PI * f));
+  }
+  // Sound: one after the other, both ends counting, an open last one.
+  insert("XX", "00", "ABC", "BHZ", "2001-01-01 00:00:00", "2004-12-31 23:59:59", "1.0", sac, good);
+  insert("XX", "00", "ABC", "BHZ", "2005-01-01 00:00:00", "2008-01-01 00:00:00", "-1", sac, "");
+  insert("XX", "00", "ABC", "BHZ", "2008-01-01 00:00:01", "", "NULL", "", good);
+  // overlap: inside the open period above.
+  insert("XX", "00", "ABC", "BHZ", "2010-01-01 00:00:00", "2011-01-01 00:00:00", "1.0", sac, good);
+  insert("XX", "00", "ABC", "BHN", "2001-01-01 00:00:00", "2000-01-01 00:00:00", "1.0", sac, good);
+  insert("XX", "00", "ABC", "BHE", "2001-01-01 00:00:00", "", "1.0", "", "");
+  insert("XX", "00", "ABC", "LHZ", "2001-01-01 00:00:00", "", "1.0",
+         "ZEROS 2|POLES 1|-1 1|-2 2|CONSTANT 1|", "");
+  insert("XX", "00", "ABC", "LHN", "2001-01-01 00:00:00", "", "1.0", "", "1 2 3|0 1 1|");
+  insert("XX", "00", "ABC", "LHE", "2001-01-01 00:00:00", "", "1.0", sac, scaled);
+  // date: what each server stores that is not a calendar time, as its driver
+  // reads it: SQLite keeps the fields as written, MariaDB's zero date comes
+  // as NULL, PostgreSQL's first year before Christ as year -1.
+  const char* bad_date = database().backend() == Backend::PostgreSQL ? "0001-01-01 00:00:00 BC"
+                         : database().backend() == Backend::MariaDB  ? "0000-00-00 00:00:00"
+                                                                     : "2016-02-30 00:00:00";
+  insert("XX", "10", "DEF", "HHZ", bad_date, "", "1.0", sac, good);
+
+  const ProcessResult result = inventory({"check"});
+  EXPECT_EQ(result.exit_status, 1) << result.err;
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < result.out.size();) {
+    const std::size_t lf = result.out.find('\n', i);
+    lines.push_back(result.out.substr(i, lf - i));
+    i = lf + 1;
+  }
+  // The findings in the order of the channels and periods, each with the
+  // start of its period and its kind; the details of the pole-zero reader
+  // are its own.
+  const std::string date_start = database().backend() == Backend::PostgreSQL ? "-001-01-01T00:00:00"
+                                 : database().backend() == Backend::MariaDB  ? "0000-00-00T00:00:00"
+                                                                            : "2016-02-30T00:00:00";
+  const std::vector<std::string> expected = {
+      "XX.ABC.00.BHE 2001-01-01T00:00:00 empty: neither a SAC nor a FAP text",
+      "XX.ABC.00.BHN 2001-01-01T00:00:00 order: END 2000-01-01T00:00:00 is before START",
+      "XX.ABC.00.BHZ 2010-01-01T00:00:00 overlap: valid at the same time as the period from "
+      "2008-01-01T00:00:01 (open)",
+      "XX.ABC.00.LHE 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by -35.96 dB at "
+      "10 Hz (FAP line 4)",
+      "XX.ABC.00.LHN 2001-01-01T00:00:00 fap: line 2 dropped: frequency 0 is not positive",
+      "XX.ABC.00.LHN 2001-01-01T00:00:00 fap: 1 usable triplet, at least 2 needed",
+      "XX.ABC.00.LHZ 2001-01-01T00:00:00 sac: line 4: ",
+      "XX.DEF.10.HHZ " + date_start + " date: START " + date_start +
+          " is not a calendar time",
+  };
+  ASSERT_EQ(lines.size(), expected.size()) << result.out;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(lines[i].substr(0, expected[i].size()), expected[i]);
+  }
+  EXPECT_EQ(result.err, "kalvynex-inventory: 8 findings in 10 periods\n");
+
+  // JSON: the same findings as one array; a wide tolerance drops the mismatch.
+  const ProcessResult json = inventory({"check", "--format", "json", "--tolerance", "40", "-q"});
+  EXPECT_EQ(json.exit_status, 1);
+  EXPECT_EQ(json.out.substr(0, 2), "[\n");
+  EXPECT_EQ(json.out.substr(json.out.size() - 3), "\n]\n");
+  std::size_t objects = 0;
+  for (std::size_t i = 0; (i = json.out.find("{\"network\": ", i)) != std::string::npos; ++i) {
+    ++objects;
+  }
+  EXPECT_EQ(objects, expected.size() - 1);
+  EXPECT_EQ(json.out.find("mismatch"), std::string::npos);
+  EXPECT_EQ(json.err, "");
+  // Sound periods only: no finding, status 0, an empty array.
+  const ProcessResult sound = inventory({"check", "-f", "json", "-c", "BHZ", "--end", "2009-01-01"});
+  EXPECT_EQ(sound.exit_status, 0) << sound.out;
+  EXPECT_EQ(sound.out, "[]\n");
+}
+
+// The demo data: one period without any text, and FAP amplitudes that are
+// the pole zeros' divided by 2 pi f (the FAP texts hold a velocity
+// response), in every period that has both texts.
+TEST_P(InventoryStationXmlCheckTest, CheckOfTheDemoDataReportsWhatIsWrongWithIt) {
+  database().create_calibration_table();
+  const ProcessResult result = inventory({"check", "-q"});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.out,
+            "XX.ABC.00.BHZ 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by -48.11 dB "
+            "at 20 Hz (FAP line 12): 5.92518e+08 against 1.50796e+11 count/m\n"
+            "XX.ABC.00.BHZ 2005-03-01T12:30:00 mismatch: pole zeros and FAP differ by -48.11 dB "
+            "at 20 Hz (FAP line 12): 7.40647e+08 against 1.88496e+11 count/m\n"
+            "XX.ABC.00.BHZ 2011-01-01T00:00:00 mismatch: pole zeros and FAP differ by -48.12 dB "
+            "at 20 Hz (FAP line 12): 7.8969e+08 against 2.01062e+11 count/m\n"
+            "XX.ABC.00.LHZ 2003-01-01T00:00:00 mismatch: pole zeros and FAP differ by -35.96 dB "
+            "at 10 Hz (FAP line 3): 1.2e+09 against 7.53983e+10 count/m\n"
+            "XX.DEF.??.HHZ 2015-06-01T00:00:00 mismatch: pole zeros and FAP differ by -41.98 dB "
+            "at 20 Hz (FAP line 12): 3.99999e+08 against 5.02654e+10 count/m\n"
+            "YY.GHI.10.BHZ 2012-01-01T00:00:00 empty: neither a SAC nor a FAP text\n");
+}
+
+// The options of both commands: each misuse is a usage error that says why,
+// and a directory is no place for one document.
+TEST_P(InventoryStationXmlCheckTest, OptionsOfStationXmlAndCheck) {
+  database().create_calibration_table();
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string err;
+  };
+  const std::string hint = "\nTry 'kalvynex-inventory --help' for more information.\n";
+  const std::vector<Case> cases = {
+      {{"check", "--tolerance", "-1"}, 2,
+       "kalvynex-inventory: check: invalid tolerance '-1' (a number of dB, 0 or more)" + hint},
+      {{"check", "--tolerance", "nan"}, 2,
+       "kalvynex-inventory: check: invalid tolerance 'nan' (a number of dB, 0 or more)" + hint},
+      {{"check", "-f", "csv"}, 2, "kalvynex-inventory: check: unknown format 'csv' (text or json)" + hint},
+      {{"check", "-o", "x"}, 2,
+       "kalvynex-inventory: check writes to standard output; --output and --type-out belong to "
+       "export" + hint},
+      {{"list", "--tolerance", "3"}, 2, "kalvynex-inventory: --tolerance belongs to check" + hint},
+      {{"check", "--stations", "s.csv"}, 2,
+       "kalvynex-inventory: --stations belongs to export --format stationxml" + hint},
+      {{"export", "-f", "sacpz", "--stations", "s.csv"}, 2,
+       "kalvynex-inventory: export: --stations applies to the stationxml format only" + hint},
+      {{"export", "-f", "stationxml", "-t", "QEV"}, 2,
+       "kalvynex-inventory: export: --type-out applies to the sac and fap formats only" + hint},
+      {{"export", "-f", "stationxml", "--stations", "no-such.csv"}, 2,
+       "kalvynex-inventory: cannot read the stations file no-such.csv\n"},
+      {{"export", "-f", "stationxml", "-o", out_dir()}, 5,
+       "kalvynex-inventory: stationxml writes one document: " + out_dir() + " is a directory\n"},
+      {{"check", "-n", "ZZ"}, 3, "kalvynex-inventory: nothing matches the selection\n"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = inventory(c.arguments);
+    EXPECT_EQ(result.exit_status, c.status) << c.arguments[0] << " " << c.arguments[1];
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, InventoryStationXmlCheckTest,
+                         ::testing::ValuesIn(available_backends()), backend_test_name);
+
+}  // namespace
+}  // namespace kalvynex

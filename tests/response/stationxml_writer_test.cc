@@ -1,0 +1,163 @@
+#include "response/stationxml_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <string>
+#include <vector>
+
+#include "tests/support/stationxml.h"
+
+namespace kalvynex {
+namespace {
+
+using C = std::complex<double>;
+
+ChannelEpoch epoch(const char* net, const char* sta, const char* loc, const char* cha,
+                   Timestamp start, Timestamp end, double fn) {
+  ChannelEpoch e;
+  e.codes.network = net;
+  e.codes.sta = sta;
+  e.codes.location = loc;
+  e.codes.chan = cha;
+  e.start = start;
+  e.end = end;
+  e.normalization_frequency = fn;
+  return e;
+}
+
+StationPlace place(double lat, double lon, double elev, const char* site) {
+  StationPlace p;
+  p.latitude = lat;
+  p.longitude = lon;
+  p.elevation = elev;
+  p.site_name = site;
+  p.known = true;
+  return p;
+}
+
+std::string write(const std::vector<std::pair<ChannelEpoch, StationPlace>>& channels) {
+  std::string out;
+  StationXmlWriter writer([&out](const char* data, std::size_t size) {
+    out.append(data, size);
+    return true;
+  });
+  StationXmlDocumentInfo info;
+  info.source = "QEV";
+  info.module = "kalvynex-inventory test";
+  info.created_seconds = 1700000000;
+  EXPECT_TRUE(writer.begin(info));
+  for (const auto& [e, p] : channels) EXPECT_TRUE(writer.add_channel(e, p));
+  EXPECT_TRUE(writer.finish());
+  return out;
+}
+
+// A broadband sensor with two zeros at the origin (as SAC leaves them
+// unlisted), one listed zero and complex poles; a short-period one with a
+// negative constant, normalised at 5 Hz; a FAP-only channel; a channel with
+// no response; an unknown station; a site name that needs escaping.
+TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
+  PoleZeroResponse broadband;
+  broadband.zeros = {C(0, 0), C(0, 0), C(-15.15, 0)};
+  broadband.poles = {C(-0.037, 0.037), C(-0.037, -0.037), C(-222.1, 222.1),
+                     C(-222.1, -222.1), C(-31.63, 0)};
+  broadband.constant = 5.92e13;
+  PoleZeroResponse short_period;
+  short_period.zeros = {C(0, 0), C(0, 0)};
+  short_period.poles = {C(-4.443, 4.443), C(-4.443, -4.443)};
+  short_period.constant = -4.0e8;
+  const std::vector<FapTriplet> fap = {{0.1, 0.00132632, 6.768}, {1.0, 0.000132629, 0.675},
+                                       {3.0, 4.4e-5, 0.2}, {10.0, 1.32629e-05, 0.068}};
+
+  auto bhz = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1),
+                   Timestamp::at(2005, 2, 28, 23, 59, 59), 1.0);
+  bhz.pole_zero = &broadband;
+  auto bhn = epoch("XX", "ABC", "00", "BHN", Timestamp::at(2011, 1, 1), Timestamp{-1}, 2.4);
+  bhn.fap = &fap;
+  auto lhz = epoch("XX", "ABC", "", "LHZ", Timestamp::at(2003, 1, 1), Timestamp{-1}, 1.0);
+  auto hhz = epoch("XX", "DEF", "??", "HHZ", Timestamp::at(2015, 6, 1, 12, 30, 5), Timestamp{-1},
+                   5.0);
+  hhz.pole_zero = &short_period;
+  auto ghi = epoch("YY", "GHI", "10", "BHZ", Timestamp::at(2012, 1, 1), Timestamp{-1}, 1.0);
+  ghi.pole_zero = &broadband;
+  const StationPlace abc = place(41.5, -12.25, 1234.5, "");
+  const std::string doc = write({{bhz, abc},
+                                 {bhn, abc},
+                                 {lhz, abc},
+                                 {hhz, StationPlace{}},
+                                 {ghi, place(-33.0, 151.0, -20.0, "Q&A <hut> \"north\"")}});
+
+  EXPECT_EQ(stationxml_schema_errors(doc), "");
+  EXPECT_EQ(stationxml_created(doc), "2023-11-14T22:13:20Z");
+  const std::vector<DocumentChannel> channels = read_stationxml(doc);
+  ASSERT_EQ(channels.size(), 5u);
+
+  // Codes, periods and places.
+  EXPECT_EQ(channels[0].start, "2001-01-01T00:00:00Z");
+  EXPECT_EQ(channels[0].end, "2005-02-28T23:59:59Z");
+  EXPECT_EQ(channels[1].end, "");
+  EXPECT_EQ(channels[2].location, "");
+  EXPECT_EQ(channels[3].location, "??");
+  EXPECT_EQ(channels[3].start, "2015-06-01T12:30:05Z");
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(channels[i].station, "ABC");
+    EXPECT_EQ(channels[i].latitude, 41.5);
+    EXPECT_EQ(channels[i].longitude, -12.25);
+    EXPECT_EQ(channels[i].elevation, 1234.5);
+    EXPECT_EQ(channels[i].site_name, "ABC");
+    EXPECT_EQ(channels[i].station_comment, "");
+  }
+  EXPECT_EQ(channels[3].station, "DEF");
+  EXPECT_EQ(channels[3].latitude, 0.0);
+  EXPECT_NE(channels[3].station_comment.find("Coordinates unknown"), std::string::npos);
+  EXPECT_EQ(channels[4].network, "YY");
+  EXPECT_EQ(channels[4].site_name, "Q&A <hut> \"north\"");
+  EXPECT_FALSE(channels[2].has_response);
+
+  // Pole-zero stages evaluate to CONSTANT x PZ(s) of the stored response.
+  const std::vector<std::pair<int, const PoleZeroResponse*>> pz = {
+      {0, &broadband}, {3, &short_period}, {4, &broadband}};
+  for (const auto& [index, stored] : pz) {
+    const DocumentChannel& c = channels[static_cast<std::size_t>(index)];
+    ASSERT_TRUE(c.has_pole_zero) << index;
+    EXPECT_EQ(c.zeros.size(), stored->zeros.size());
+    EXPECT_EQ(c.poles.size(), stored->poles.size());
+    for (const double f : {0.001, 0.03, 1.0, 5.0, 7.3, 40.0, 200.0}) {
+      const C expected = evaluate_pole_zero(*stored, f);
+      EXPECT_LT(std::abs(c.evaluate(f) - expected) / std::abs(expected), 1e-6)
+          << index << " at " << f << " Hz";
+    }
+    // The sensitivity is the response's magnitude at f_n, with the sign of
+    // CONSTANT.
+    const double fn = c.normalization_frequency;
+    EXPECT_EQ(c.sensitivity_frequency, fn);
+    EXPECT_NEAR(std::fabs(c.sensitivity), std::abs(evaluate_pole_zero(*stored, fn)),
+                1e-9 * std::fabs(c.sensitivity));
+    EXPECT_EQ(c.sensitivity < 0, stored->constant < 0);
+  }
+  EXPECT_EQ(channels[3].normalization_frequency, 5.0);
+
+  // The response list holds 10^6 / A and the stored phase; the sensitivity
+  // is that of the element nearest f_n (2.4 Hz: the one at 3 Hz).
+  const DocumentChannel& list = channels[1];
+  ASSERT_EQ(list.list.size(), fap.size());
+  for (std::size_t i = 0; i < fap.size(); ++i) {
+    EXPECT_EQ(list.list[i][0], fap[i].frequency);
+    EXPECT_NEAR(list.list[i][1], 1e6 / fap[i].amplitude, 1e-12 * list.list[i][1]);
+    EXPECT_EQ(list.list[i][2], fap[i].phase);
+  }
+  EXPECT_EQ(list.sensitivity_frequency, 3.0);
+  EXPECT_EQ(list.sensitivity, 1e6 / 4.4e-5);
+}
+
+TEST(StationXmlWriterTest, RefusedBytesFailTheDocument) {
+  StationXmlWriter writer([](const char*, std::size_t) { return false; });
+  writer.begin(StationXmlDocumentInfo{});
+  const auto e = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1), Timestamp{-1}, 1.0);
+  writer.add_channel(e, StationPlace{});
+  EXPECT_FALSE(writer.finish());
+}
+
+}  // namespace
+}  // namespace kalvynex
