@@ -48,16 +48,6 @@ ExitCode not_found(std::FILE* out, const char* what, const RunArguments& argumen
   return code;
 }
 
-ConnectionParameters connection_parameters(const DatabaseSettings& database) {
-  ConnectionParameters parameters;
-  parameters.data_source = database.odbc;
-  parameters.user = database.user;
-  parameters.password = database.password;
-  parameters.login_timeout = database.login_timeout;
-  parameters.query_timeout = database.query_timeout;
-  return parameters;
-}
-
 }  // namespace
 
 ExitCode run(const ArgumentList& args, const SettingsFiles& settings_files,

@@ -192,8 +192,8 @@ DatabaseSettings gather_database_settings(const ArgumentList& args, const Settin
     int* field;
   };
   const TimeoutKey timeouts[] = {
-      {"LOGIN_TIMEOUT", kDefaultLoginTimeoutSeconds, &settings.login_timeout},
-      {"QUERY_TIMEOUT", kDefaultQueryTimeoutSeconds, &settings.query_timeout},
+      {"LOGIN_TIMEOUT", kDefaultLoginTimeout, &settings.login_timeout},
+      {"QUERY_TIMEOUT", kDefaultQueryTimeout, &settings.query_timeout},
   };
   for (const TimeoutKey& entry : timeouts) {
     int value = read_settings_int(files.program_file, kDatabaseSection, entry.key, -1);
@@ -222,6 +222,16 @@ std::string gather_output_directory(const ArgumentList& args, const SettingsFile
 }
 
 }  // namespace
+
+ConnectionParameters connection_parameters(const DatabaseSettings& database) {
+  ConnectionParameters parameters;
+  parameters.data_source = database.odbc;
+  parameters.user = database.user;
+  parameters.password = database.password;
+  parameters.login_timeout = database.login_timeout;
+  parameters.query_timeout = database.query_timeout;
+  return parameters;
+}
 
 ProgramSettings gather_settings(const ArgumentList& args, const SettingsFiles& files) {
   ProgramSettings settings;

@@ -14,12 +14,9 @@
 #include <string>
 
 #include "config/run_arguments.h"
+#include "core/connection_parameters.h"
 
 namespace kalvynex {
-
-// Built-in limits on a login and on each stage's queries, in seconds.
-constexpr int kDefaultLoginTimeoutSeconds = 30;
-constexpr int kDefaultQueryTimeoutSeconds = 300;
 
 // Every backslash of `path` turned into "/".
 std::string to_slashes(const std::string& path);
@@ -44,8 +41,8 @@ struct DatabaseSettings {
   // Seconds, 0 for none: LOGIN_TIMEOUT and QUERY_TIMEOUT of section
   // [DATABASE], the program's file first (a missing or negative value passes
   // on), then the system file, then these defaults.
-  int login_timeout = kDefaultLoginTimeoutSeconds;
-  int query_timeout = kDefaultQueryTimeoutSeconds;
+  int login_timeout = kDefaultLoginTimeout;
+  int query_timeout = kDefaultQueryTimeout;
 };
 
 // Built-in defaults.
@@ -78,6 +75,9 @@ struct ProgramSettings {
   // system file, then "D:/OUT"; forward slashes only.
   std::string output_directory;
 };
+
+// The connection part of the database settings.
+ConnectionParameters connection_parameters(const DatabaseSettings& database);
 
 // Gathers the settings from the command line `args` and the two files.
 ProgramSettings gather_settings(const ArgumentList& args, const SettingsFiles& files);

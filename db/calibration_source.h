@@ -8,24 +8,11 @@
 
 #include "core/calibration_record.h"
 #include "core/channel_codes.h"
+#include "core/connection_parameters.h"
 #include "core/status.h"
 #include "core/timestamp.h"
 
 namespace kalvynex {
-
-// Seconds that a login, and a query of a stage, may take by default.
-constexpr int kDefaultLoginTimeout = 30;
-constexpr int kDefaultQueryTimeout = 300;
-
-// What a connection needs. Empty user and password are passed as empty
-// strings. A timeout of 0 means none.
-struct ConnectionParameters {
-  std::string data_source;
-  std::string user;
-  std::string password;
-  int login_timeout = kDefaultLoginTimeout;  // seconds for the connection
-  int query_timeout = kDefaultQueryTimeout;  // seconds for each stage's queries
-};
 
 class CalibrationSource {
  public:

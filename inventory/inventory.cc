@@ -318,7 +318,7 @@ class Session {
     }
     if (password) args.push_back("PASSWORD=" + *password);
     settings_ = gather_settings(args, env_.settings_files);
-    parameters_ = inventory_connection_parameters(settings_.database);
+    parameters_ = connection_parameters(settings_.database);
     return settings_.database.odbc;
   }
 
@@ -656,14 +656,6 @@ class Session {
 };
 
 }  // namespace
-
-ConnectionParameters inventory_connection_parameters(const DatabaseSettings& database) {
-  ConnectionParameters parameters;
-  parameters.data_source = database.odbc;
-  parameters.user = database.user;
-  parameters.password = database.password;
-  return parameters;
-}
 
 InventoryExit report_usage_error(std::FILE* err, const std::string& message) {
   std::fprintf(err, "%s: %s\nTry '%s --help' for more information.\n", kProgram, message.c_str(),

@@ -35,10 +35,6 @@ struct InventoryEnvironment {
   std::FILE* err = stderr;
 };
 
-// The connection for the gathered settings: the one place where settings
-// become connection parameters.
-ConnectionParameters inventory_connection_parameters(const DatabaseSettings& database);
-
 // Runs the command of `options` (help and version included).
 InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvironment& env);
 
