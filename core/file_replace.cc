@@ -11,9 +11,7 @@
 
 namespace kalvynex {
 
-namespace {
-
-FileStatus failed(const char* step, int error_number) {
+FileStatus file_failure(const char* step, int error_number) {
   FileStatus status;
   status.error_number = error_number != 0 ? error_number : EIO;
   status.step = step;
@@ -34,6 +32,8 @@ int write_all(int fd, const std::string& contents) {
   }
   return 0;
 }
+
+namespace {
 
 // Creates a new file beside `path` that no other process has: a hidden name
 // with this process's id and a counter, created exclusively. Permissions are
@@ -71,12 +71,12 @@ class PendingName {
 FileStatus fill(int fd, const std::string& contents, bool replaces, const struct stat& existing) {
   // Only the read, write and execute bits: a file made here never becomes
   // set-user-id or set-group-id by inheritance.
-  if (replaces && ::fchmod(fd, existing.st_mode & 0777) != 0) return failed("chmod", errno);
+  if (replaces && ::fchmod(fd, existing.st_mode & 0777) != 0) return file_failure("chmod", errno);
   const int error = write_all(fd, contents);
-  if (error != 0) return failed("write", error);
+  if (error != 0) return file_failure("write", error);
   // On disk before it gets a name, so that a crash never leaves an empty
   // file under the name.
-  if (::fsync(fd) != 0) return failed("sync", errno);
+  if (::fsync(fd) != 0) return file_failure("sync", errno);
   return FileStatus();
 }
 
@@ -107,7 +107,7 @@ FileStatus replace_with_unnamed_file(const std::string& path, const std::string&
   const int fd = ::open(directory_of(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
     *unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
-    return failed("create", errno);
+    return file_failure("create", errno);
   }
   FileStatus status = fill(fd, contents, replaces, existing);
   std::string temporary;
@@ -123,16 +123,16 @@ FileStatus replace_with_unnamed_file(const std::string& path, const std::string&
       if (!linked && errno != EEXIST) break;
     }
     if (!linked) {
-      status = failed("link", errno);
+      status = file_failure("link", errno);
       // No way to link an unnamed file here: the named way still may.
       *unsupported = errno == ENOENT || errno == EPERM || errno == EOPNOTSUPP || errno == EXDEV;
       temporary.clear();
     }
   }
   const PendingName pending(temporary);
-  if (::close(fd) != 0 && status.ok()) status = failed("close", errno);
+  if (::close(fd) != 0 && status.ok()) status = file_failure("close", errno);
   if (status.ok() && ::rename(temporary.c_str(), path.c_str()) != 0) {
-    status = failed("rename", errno);
+    status = file_failure("rename", errno);
   }
   if (!status.ok() && !temporary.empty()) ::unlink(temporary.c_str());
   return status;
@@ -152,7 +152,7 @@ FileStatus replace_file(const std::string& path, const std::string& contents) {
   // kept private.
   struct stat existing {};
   const bool replaces = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
-  if (replaces && ::access(path.c_str(), W_OK) != 0) return failed("open", errno);
+  if (replaces && ::access(path.c_str(), W_OK) != 0) return file_failure("open", errno);
 
   bool unsupported = false;
   const FileStatus unnamed =
@@ -163,12 +163,12 @@ FileStatus replace_file(const std::string& path, const std::string& contents) {
   // remove_pending_temporary_file); only SIGKILL can leave it behind.
   std::string temporary;
   const int fd = create_temporary(path, &temporary);
-  if (fd < 0) return failed("create", errno);
+  if (fd < 0) return file_failure("create", errno);
   const PendingName pending(temporary);
   FileStatus status = fill(fd, contents, replaces, existing);
-  if (::close(fd) != 0 && status.ok()) status = failed("close", errno);
+  if (::close(fd) != 0 && status.ok()) status = file_failure("close", errno);
   if (status.ok() && ::rename(temporary.c_str(), path.c_str()) != 0) {
-    status = failed("rename", errno);
+    status = file_failure("rename", errno);
   }
   if (!status.ok()) ::unlink(temporary.c_str());
   return status;

@@ -21,6 +21,13 @@ struct FileStatus {
   bool ok() const { return error_number == 0; }
 };
 
+// A failure of `step` with its errno value (EIO when errno said nothing).
+FileStatus file_failure(const char* step, int error_number);
+
+// Writes all of `contents` into `fd`, going on after EINTR and short
+// writes. 0, or the errno value of the failed write.
+int write_all(int fd, const std::string& contents);
+
 // Writes `contents` into a new temporary file beside `path` and renames it
 // over `path` once complete and closed. On failure the temporary file is
 // removed and an existing file at `path` is left as it was. An existing file

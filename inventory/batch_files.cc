@@ -10,32 +10,6 @@
 
 namespace kalvynex {
 
-namespace {
-
-FileStatus failed(const char* step, int error_number) {
-  FileStatus status;
-  status.error_number = error_number != 0 ? error_number : EIO;
-  status.step = step;
-  return status;
-}
-
-int write_all(int fd, const std::string& contents) {
-  const char* data = contents.data();
-  std::size_t left = contents.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  return 0;
-}
-
-}  // namespace
-
 BatchFiles::~BatchFiles() { discard(); }
 
 void BatchFiles::discard() {
@@ -52,7 +26,7 @@ FileStatus BatchFiles::add(const std::string& path, const std::string& contents,
   struct stat existing {};
   const bool replaces = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
   FileStatus status;
-  if (replaces && ::access(path.c_str(), W_OK) != 0) status = failed("open", errno);
+  if (replaces && ::access(path.c_str(), W_OK) != 0) status = file_failure("open", errno);
 
   const std::size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -66,15 +40,15 @@ FileStatus BatchFiles::add(const std::string& path, const std::string& contents,
     temporary += string_printf(".%ld.%zu.%d.tmp", pid_, pending_.size(),
                                attempt);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST && errno != EINTR) status = failed("create", errno);
+    if (fd < 0 && errno != EEXIST && errno != EINTR) status = file_failure("create", errno);
   }
-  if (status.ok() && fd < 0) status = failed("create", EEXIST);
+  if (status.ok() && fd < 0) status = file_failure("create", EEXIST);
   if (status.ok() && replaces && ::fchmod(fd, existing.st_mode & 0777) != 0) {
-    status = failed("chmod", errno);
+    status = file_failure("chmod", errno);
   }
   if (status.ok()) {
     const int error = write_all(fd, contents);
-    if (error != 0) status = failed("write", error);
+    if (error != 0) status = file_failure("write", error);
   }
   // The data start on their way to the disk now; the flush waits for them.
   if (status.ok()) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -102,11 +76,11 @@ FileStatus BatchFiles::flush(std::string* failed_path) {
   FileStatus status;
   for (Pending& p : pending_) {
     if (status.ok() && ::fdatasync(p.fd) != 0) {
-      status = failed("sync", errno);
+      status = file_failure("sync", errno);
       *failed_path = p.path;
     }
     if (::close(p.fd) != 0 && status.ok()) {
-      status = failed("close", errno);
+      status = file_failure("close", errno);
       *failed_path = p.path;
     }
     p.fd = -1;
@@ -115,7 +89,7 @@ FileStatus BatchFiles::flush(std::string* failed_path) {
   for (; status.ok() && renamed < pending_.size(); ++renamed) {
     const Pending& p = pending_[renamed];
     if (::rename(p.temporary.c_str(), p.path.c_str()) != 0) {
-      status = failed("rename", errno);
+      status = file_failure("rename", errno);
       *failed_path = p.path;
       break;
     }
