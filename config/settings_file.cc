@@ -61,7 +61,8 @@ bool read_line(std::FILE* file, Line* line) {
 // non-blank byte of the line the value ends, which a cut value lacks.
 std::string unquote(const std::string& value, bool cut, char last) {
   if (cut) {
-    if (!value.empty() && (value.front() == '"' || value.front() == '\'') && last == value.front()) {
+    const bool quoted = !value.empty() && (value.front() == '"' || value.front() == '\'');
+    if (quoted && last == value.front()) {
       return value.substr(1);
     }
     return value;

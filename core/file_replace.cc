@@ -114,8 +114,10 @@ FileStatus replace_with_unnamed_file(const std::string& path, const std::string&
   if (status.ok()) {
     // The same hidden names as the named way, so that the two never meet.
     const std::size_t slash = path.rfind('/');
-    const std::string prefix = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                               "." + (slash == std::string::npos ? path : path.substr(slash + 1));
+    const std::string dir =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string prefix = dir + "." + base;
     bool linked = false;
     for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
       temporary = prefix + string_printf(".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);

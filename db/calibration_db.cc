@@ -272,7 +272,8 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
                                                std::string(key.data(), kStartKeyBuffer - 1));
     }
     const std::string row_key =
-        key_ind == SQL_NULL_DATA ? std::string() : std::string(key.data(), static_cast<std::size_t>(key_ind));
+        key_ind == SQL_NULL_DATA ? std::string()
+                                 : std::string(key.data(), static_cast<std::size_t>(key_ind));
     const Timestamp row_start = row_start_date(row.start, row.start_ind);
     const Timestamp row_end = row_end_date(row.end, row.end_ind);
     if (accept(row_start, row_end)) {

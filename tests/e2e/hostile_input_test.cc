@@ -31,6 +31,15 @@
 namespace kalvynex {
 namespace {
 
+// AddressSanitizer reserves terabytes of address space when a program
+// starts: under a limit on the address space a sanitized build cannot start
+// at all, so the cases that set one run in the regular build only.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
 // The file that the latest period of ABC:BHZ:XX:00 in the demo data gives.
 constexpr char kDemoFile[] = "ABC_BHZ_XX_00_20110101.sac";
 
@@ -160,6 +169,9 @@ TEST_P(HostileInputTest, StoredDatesThatAreNoCalendarTime) {
 // limit while the driver holds it, while the program reads it, or while the
 // file is written.
 TEST_P(HostileInputTest, MemoryRunningOutIsAReportedFailure) {
+  if (!kAddressSpaceCanBeLimited) {
+    GTEST_SKIP() << "a sanitized build cannot run in a small address space";
+  }
   database().create_calibration_table(false);
   insert_big_text();
   int documented_load_failures = 0;
@@ -169,7 +181,8 @@ TEST_P(HostileInputTest, MemoryRunningOutIsAReportedFailure) {
     SCOPED_TRACE(std::to_string(megabytes) + " MB of address space");
     ProcessOptions options;
     options.before_exec = [megabytes] {
-      const rlimit limit{static_cast<rlim_t>(megabytes) << 20, static_cast<rlim_t>(megabytes) << 20};
+      const rlim_t bytes = static_cast<rlim_t>(megabytes) << 20;
+      const rlimit limit{bytes, bytes};
       setrlimit(RLIMIT_AS, &limit);
     };
     const ProcessResult r = run_connected({"SELECT=BIG:BHZ:XX:00"}, options);
@@ -276,7 +289,9 @@ TEST_P(HostileInputTest, PasswordIsHiddenFromTheProcessList) {
   std::vector<std::string> seen;
   while (run_result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
     for (const std::string& pid : processes_with("ODBC=" + dsn)) {
-      seen.push_back(command_line_of(pid));
+      // Read once more: the run may have ended in between (then it is empty).
+      const std::string line = command_line_of(pid);
+      if (line.find("ODBC=" + dsn) != std::string::npos) seen.push_back(line);
     }
   }
   const ProcessResult r = run_result.get();
@@ -323,7 +338,7 @@ TEST_P(HostileInputTest, SettingsFilesAndStandardDescriptors) {
     options.environment["QEV"] = qev;
     options.before_exec = [] {
       const rlimit limit{512u << 20, 512u << 20};
-      setrlimit(RLIMIT_AS, &limit);
+      if (kAddressSpaceCanBeLimited) setrlimit(RLIMIT_AS, &limit);
       alarm(20);
     };
     const ProcessResult r = run_connected({"SELECT=ABC:BHZ:XX:00"}, options);
@@ -348,7 +363,7 @@ TEST_P(HostileInputTest, SettingsFilesAndStandardDescriptors) {
     ProcessOptions options;
     options.before_exec = [] {
       const rlimit limit{256u << 20, 256u << 20};
-      setrlimit(RLIMIT_AS, &limit);
+      if (kAddressSpaceCanBeLimited) setrlimit(RLIMIT_AS, &limit);
       alarm(60);
     };
     std::vector<std::string> arguments = connection_arguments();
