@@ -86,13 +86,18 @@ of an ODBC data source and writes it as one response file: a SAC pole-zero
 file (.sac) or a GSE2 frequency/amplitude/phase file (.fap), as velocity,
 displacement or acceleration in the unit asked for.
 .
-The package holds the program, its manual page, the table schemas and
-sample settings and ODBC data source files in /usr/share/kalvynex.")
+kalvynex-inventory lists, exports and checks a whole network's calibrations
+in one run: SAC-readable pole-zero files, kalvynex's own files and FDSN
+StationXML, with a report of unreadable, overlapping or inconsistent
+responses.
+.
+The package holds both programs, the plotting script, their manual pages,
+the table schemas, demo data and sample settings and ODBC data source
+files in /usr/share/kalvynex.")
 
 # Depends comes from the libraries that the programs link (libodbc2 for
 # unixODBC, libxml2 for the StationXML writer, and the C and C++ runtimes) as
-# dpkg-shlibdeps finds them, so the
-# version bounds follow the build machine. Without dpkg-shlibdeps (package
+# dpkg-shlibdeps finds them, so the version bounds follow the build machine. Without dpkg-shlibdeps (package
 # dpkg-dev) the same list is written out, without versions.
 find_program(KALVYNEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KALVYNEX_DPKG_SHLIBDEPS)
