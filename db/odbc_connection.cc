@@ -29,7 +29,7 @@ Status OdbcConnection::open(const ConnectionParameters& parameters) {
     environment_.reset();
     return Status::failure(Stage::kConnect, "DBC initialization error");
   }
-  const Status status = check_odbc(
+  Status status = check_odbc(
       SQLConnect(connection_.get(), sql_text(parameters.data_source), SQL_NTS,
                  sql_text(parameters.user), SQL_NTS, sql_text(parameters.password), SQL_NTS),
       connection_, Stage::kConnect);
