@@ -33,7 +33,7 @@ constexpr char kProgram[] = "kalvynex-inventory";
 class Reporter {
  public:
   Reporter(std::FILE* err, bool quiet, bool progress)
-      : err_(err), quiet_(quiet), progress_(progress && !quiet) {}
+      : err_(err), quiet_(quiet), progress_(progress && !quiet), last_progress_(std::time(nullptr)) {}
 
   void error(const std::string& text) {
     clear_progress();
@@ -87,8 +87,8 @@ class Reporter {
 
   int problems() const { return problems_; }
 
-  // "N of M channels" at most once a second, when the error stream is a
-  // terminal.
+  // "N of M channels" once a second from the second second on, when the
+  // error stream is a terminal: a short run shows none.
   void progress(std::size_t done, std::size_t total, std::size_t periods) {
     if (!progress_) return;
     const std::time_t now = std::time(nullptr);
@@ -124,7 +124,7 @@ class Reporter {
   bool quiet_;
   bool progress_;
   bool progress_shown_ = false;
-  std::time_t last_progress_ = 0;
+  std::time_t last_progress_;
   int problems_ = 0;
 };
 
