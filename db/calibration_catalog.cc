@@ -265,7 +265,7 @@ Status CalibrationCatalog::read_texts(std::string* sac, std::string* fap) {
   if (!impl_->periods || !impl_->period_texts) {
     return Status::failure(Stage::kLoad, "the period query does not select the texts");
   }
-  const Status status = read_text_column(impl_->periods, 10, "SAC", sac);
+  Status status = read_text_column(impl_->periods, 10, "SAC", sac);
   if (!status.ok()) return status;
   return read_text_column(impl_->periods, 11, "FAP", fap);
 }

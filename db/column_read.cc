@@ -79,7 +79,7 @@ Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const 
   try {
     out->assign(piece, received);
     if (!whole && rc != SQL_SUCCESS && received > 0) {
-      const Status status = read_rest(statement, column, indicator, out);
+      Status status = read_rest(statement, column, indicator, out);
       if (!status.ok()) return status;
     }
   } catch (const std::bad_alloc&) {
