@@ -169,12 +169,13 @@ ODBCINI="$WORK/etc/kalvynex/socket.ini" \
 
 # psqlODBC: with the guide's data source and Debian's driver entry (not the
 # test command's quiet copy), a program that closes its connection (isql)
-# leaves a log file, but without the password in it.
-logs_before=$(ls /tmp | grep '^psqlodbc_isql_' || true)
+# leaves a log file, but without the password in it. The driver names it
+# after the program, which it reads as "isql" or, at times, "isqlU".
+logs_before=$(ls /tmp | grep '^psqlodbc_isql' || true)
 echo "select count(*) from CALIBRATION" | env -u ODBCSYSINI isql -b kalvynex_postgresql kalvynex change-me >/dev/null \
   || fail "isql could not use kalvynex_postgresql"
 new_logs=0
-for log in $(ls /tmp | grep '^psqlodbc_isql_' || true); do
+for log in $(ls /tmp | grep '^psqlodbc_isql' || true); do
   printf '%s\n' "$logs_before" | grep -qxF "$log" && continue
   new_logs=$((new_logs + 1))
   if grep -q 'change-me' "/tmp/$log"; then
