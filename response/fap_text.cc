@@ -2,9 +2,11 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 
 #include "core/string_printf.h"
+#include "response/decimal_text.h"
 #include "response/number_format.h"
 
 namespace kalvynex {
@@ -44,27 +46,80 @@ double convert_amplitude(double frequency, double amplitude, const ResponseType&
   return type.direction == 0 ? s * p / amplitude : s * amplitude / p;
 }
 
-// Appends one number formatted with `format` to `out`. A buffer on the stack
-// holds every ordinary value; only a longer text (a huge fixed-point value)
-// goes through string_printf. This runs twice per triplet line, so it
-// allocates nothing for the common case.
-void append_number(std::string* out, const char* format, double value) {
+// Appends `value` as printf's "%<width>.<precision>f" writes it. The quick
+// path holds every ordinary value; printf writes the rest, into a buffer on
+// the stack or, for a huge fixed-point value, through string_printf. This
+// runs twice per triplet line, so it allocates nothing for the common case.
+void append_fixed(std::string* out, double value, int width, int precision) {
   char buffer[64];
-  const int length = std::snprintf(buffer, sizeof buffer, format, value);
-  if (length <= 0) return;
-  if (static_cast<std::size_t>(length) < sizeof buffer) {
-    out->append(buffer, static_cast<std::size_t>(length));
-  } else {
-    *out += string_printf(format, value);
+  const char* end = put_fixed_quick(buffer, value, precision);
+  if (end == nullptr) {
+    const int length = std::snprintf(buffer, sizeof buffer, "%.*f", precision, value);
+    if (length <= 0) return;
+    if (static_cast<std::size_t>(length) >= sizeof buffer) {
+      *out += string_printf("%*.*f", width, precision, value);
+      return;
+    }
+    end = buffer + length;
   }
+  const std::ptrdiff_t length = end - buffer;
+  if (width > length) out->append(static_cast<std::size_t>(width - length), ' ');
+  out->append(buffer, static_cast<std::size_t>(length));
 }
 
-// Appends one triplet line to `out`.
+// Appends one triplet line to `out`: "%12.7f  %10.7e %10.7f" with a
+// three-digit exponent.
 void append_triplet(std::string* out, double frequency, double amplitude, double phase) {
-  append_number(out, "%12.7f", frequency);
+  append_fixed(out, frequency, 12, 7);
   *out += "  ";
-  *out += format_exponent(amplitude, 10, 7);
-  append_number(out, " %10.7f\n", phase);
+  append_exponent(out, amplitude, 10, 7);
+  *out += ' ';
+  append_fixed(out, phase, 10, 7);
+  *out += '\n';
+}
+
+bool is_c_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// One number as strtod reads it, from `p` on, after blanks: its end, or
+// null when it is not a plain decimal number (inf, nan, hexadecimal, more
+// digits than the quick path takes...).
+const char* scan_plain_number(const char* p, const char* end, double* value) {
+  while (p != end && is_c_space(*p)) ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return nullptr;
+  double v = 0.0;
+  const char* const stop = read_plain_decimal(p, end, &v);
+  // "0x..." is a hexadecimal number to strtod.
+  if (stop == nullptr || (stop != end && (*stop == 'x' || *stop == 'X'))) return nullptr;
+  *value = negative ? -v : v;
+  return stop;
+}
+
+// The three numbers of an ordinary triplet line, read as
+// sscanf("%lg%*c%lg%*c%lg") reads them; false for any other line, which
+// sscanf then reads itself.
+bool scan_plain_triplet(const char* p, const char* end, FapLine* read) {
+  double values[3];
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      // %*c takes any one character; a NUL would end sscanf's string.
+      if (p == end || *p == '\0') return false;
+      ++p;
+    }
+    p = scan_plain_number(p, end, &values[i]);
+    if (p == nullptr) return false;
+  }
+  read->frequency = values[0];
+  read->amplitude = values[1];
+  read->phase = values[2];
+  read->values_read = 3;
+  return true;
 }
 
 }  // namespace
@@ -79,7 +134,10 @@ void scan_fap_lines(const std::string& normalized,
     std::size_t end = normalized.find('\n', start);
     if (end == std::string::npos) end = normalized.size();
     if (read.number < INT_MAX) ++read.number;
-    if (end > start) {
+    if (end > start && scan_plain_triplet(normalized.data() + start, normalized.data() + end,
+                                          &read)) {
+      visit(read);
+    } else if (end > start) {
       // A CR at the end of the line is left in it; the scan stops before it.
       line.assign(normalized, start, end - start);
       read.frequency = -1.0;

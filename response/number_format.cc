@@ -1,8 +1,10 @@
 #include "response/number_format.h"
 
 #include "core/string_printf.h"
+#include "response/decimal_text.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <utility>
 
@@ -22,12 +24,8 @@ std::string pad_left(std::string text, int width) {
   return text;
 }
 
-}  // namespace
-
-std::string format_exponent(double value, int width, int precision) {
-  if (precision < 0) precision = 6;  // as printf treats a negative precision
-  if (precision > kMaxPrecision) precision = kMaxPrecision;
-
+// The same text through printf, for what the quick path leaves.
+std::string format_exponent_printf(double value, int width, int precision) {
   std::string text = string_printf("%.*e", precision, value);
   if (std::isfinite(value)) {
     // The C library writes at least two exponent digits; widen to three.
@@ -40,6 +38,28 @@ std::string format_exponent(double value, int width, int precision) {
     }
   }
   return pad_left(std::move(text), width);
+}
+
+}  // namespace
+
+void append_exponent(std::string* out, double value, int width, int precision) {
+  if (precision < 0) precision = 6;  // as printf treats a negative precision
+  if (precision > kMaxPrecision) precision = kMaxPrecision;
+  char buffer[kDecimalTextRoom];
+  const char* const end = put_exponent_quick(buffer, value, precision, 3);
+  if (end == nullptr) {
+    *out += format_exponent_printf(value, width, precision);
+    return;
+  }
+  const std::ptrdiff_t length = end - buffer;
+  if (width > length) out->append(static_cast<std::size_t>(width - length), ' ');
+  out->append(buffer, static_cast<std::size_t>(length));
+}
+
+std::string format_exponent(double value, int width, int precision) {
+  std::string text;
+  append_exponent(&text, value, width, precision);
+  return text;
 }
 
 }  // namespace kalvynex

@@ -14,6 +14,9 @@ namespace kalvynex {
 // library spells them ("inf", "-inf", "nan", "-nan"), padded the same way.
 std::string format_exponent(double value, int width, int precision);
 
+// The same text appended to *out.
+void append_exponent(std::string* out, double value, int width, int precision);
+
 }  // namespace kalvynex
 
 #endif  // KALVYNEX_RESPONSE_NUMBER_FORMAT_H_

@@ -2,12 +2,14 @@
 
 #include <charconv>
 #include <cmath>
-#include <string>
-#include <system_error>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
+#include "response/decimal_text.h"
 
 namespace kalvynex {
 namespace {
@@ -60,7 +62,7 @@ bool read_number(std::string_view word, double* value) {
   }
   if (begin == end || *begin == '+' || *begin == '-') return false;
   double v = 0.0;
-  const std::from_chars_result result = std::from_chars(begin, end, v);
+  const std::from_chars_result result = read_double(begin, end, v);
   if (result.ec == std::errc::result_out_of_range) {
     // Beyond the range of double: strtod's answer, infinity or zero.
     return read_out_of_range(word, value);
@@ -68,6 +70,33 @@ bool read_number(std::string_view word, double* value) {
   if (result.ec != std::errc() || result.ptr != end) return false;
   *value = negative ? -v : v;
   return true;
+}
+
+// A number at `p` that is a word of its own, read as read_number reads it:
+// the end of the number, which is the end of the line or a blank; null
+// when the word is anything else.
+const char* read_number_word(const char* p, const char* end, double* value) {
+  const char* begin = p;
+  bool negative = false;
+  if (begin != end && (*begin == '+' || *begin == '-')) {
+    negative = *begin == '-';
+    ++begin;
+  }
+  if (begin == end || *begin == '+' || *begin == '-') return nullptr;
+  double v = 0.0;
+  // The number cannot reach past a blank, so it ends where its word ends or
+  // the word holds more than the number.
+  const std::from_chars_result result = read_double(begin, end, v);
+  const char* const stop = result.ptr;
+  if (result.ec == std::errc::invalid_argument) return nullptr;
+  if (stop != end && *stop != ' ' && *stop != '\t') return nullptr;
+  if (result.ec == std::errc::result_out_of_range) {
+    return read_out_of_range(std::string_view(p, static_cast<std::size_t>(stop - p)), value)
+               ? stop
+               : nullptr;
+  }
+  *value = negative ? -v : v;
+  return stop;
 }
 
 // A value line, read the quick way: blanks, a number, blanks, a number,
@@ -79,16 +108,14 @@ bool read_value_line(std::string_view line, double* re, double* im) {
   auto skip_blanks = [&p, end] {
     while (p != end && (*p == ' ' || *p == '\t')) ++p;
   };
-  auto number = [&p, end](double* value) {
-    const char* word = p;
-    while (p != end && *p != ' ' && *p != '\t') ++p;
-    return p != word && read_number(std::string_view(word, static_cast<std::size_t>(p - word)), value);
-  };
   skip_blanks();
   if (p == end || !(*p == '-' || *p == '+' || *p == '.' || (*p >= '0' && *p <= '9'))) return false;
-  if (!number(re)) return false;
+  p = read_number_word(p, end, re);
+  if (p == nullptr) return false;
   skip_blanks();
-  if (!number(im)) return false;
+  if (p == end) return false;
+  p = read_number_word(p, end, im);
+  if (p == nullptr) return false;
   skip_blanks();
   return p == end;
 }
@@ -118,6 +145,34 @@ bool read_count(std::string_view word, int* count, std::string* reason) {
   *count = value;
   return true;
 }
+
+// Where the lines of a stored text end: at a line feed or at "|", which
+// some stored texts use instead. Both are found with memchr, so that long
+// comment lines cost little.
+class LineEnds {
+ public:
+  explicit LineEnds(std::string_view text)
+      : text_(text), feed_(find('\n', 0)), bar_(find('|', 0)) {}
+
+  // The end of the line that starts at `pos`: the next separator, or the
+  // end of the text.
+  size_t next(size_t pos) {
+    if (feed_ < pos) feed_ = find('\n', pos);
+    if (bar_ < pos) bar_ = find('|', pos);
+    return feed_ < bar_ ? feed_ : bar_;
+  }
+
+ private:
+  size_t find(char c, size_t pos) const {
+    const void* hit = std::memchr(text_.data() + pos, c, text_.size() - pos);
+    return hit == nullptr ? text_.size()
+                          : static_cast<size_t>(static_cast<const char*>(hit) - text_.data());
+  }
+
+  std::string_view text_;
+  size_t feed_;  // the next line feed at or after the last position asked
+  size_t bar_;   // the same for "|"
+};
 
 enum class List { kNone, kZeros, kPoles };
 
@@ -173,14 +228,17 @@ bool parse_pole_zero(const std::string& stored, PoleZeroResponse* out,
     values[filled++] = std::complex<double>(re, im);
   };
   const std::string_view text(stored);
+  LineEnds line_ends(text);
   while (pos < text.size()) {
-    size_t end = pos;
-    while (end < text.size() && text[end] != '\n' && text[end] != '|') ++end;
+    const size_t end = line_ends.next(pos);
     std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
     ++line_number;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
+    size_t first = 0;
+    while (first < line.size() && (line[first] == ' ' || line[first] == '\t')) ++first;
+    if (first == line.size() || line[first] == '*') continue;  // blank or comment
     double re = 0.0;
     double im = 0.0;
     if (read_value_line(line, &re, &im)) {
@@ -188,7 +246,6 @@ bool parse_pole_zero(const std::string& stored, PoleZeroResponse* out,
       continue;
     }
     const Words words = split_words(line);
-    if (words.count == 0 || words.word[0][0] == '*') continue;
     const std::string_view keyword = words.word[0];
 
     if (is_keyword(keyword, "ZEROS") || is_keyword(keyword, "POLES")) {

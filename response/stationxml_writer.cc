@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "core/string_printf.h"
+#include "response/decimal_text.h"
 
 namespace kalvynex {
 
@@ -16,22 +17,22 @@ namespace {
 
 constexpr const char* kNamespace = "http://www.fdsn.org/xml/station/1";
 
-// Writes the xs:double text of `value` at `p` (at least 32 characters to
-// `end`) and returns the end of it: the shortest decimal form that reads
+// Writes the xs:double text of `value` at `p` (room for kDecimalTextRoom
+// characters) and returns the end of it: the shortest decimal form that reads
 // back as the same double, and INF, -INF or NaN for the values that have no
 // decimal form.
-char* put_xml_double(char* p, char* end, double value) {
+char* put_xml_double(char* p, double value) {
   const char* special = std::isnan(value) ? "NaN"
                         : std::isinf(value) ? (value > 0 ? "INF" : "-INF")
                                             : nullptr;
-  if (special == nullptr) return std::to_chars(p, end, value).ptr;
+  if (special == nullptr) return put_shortest(p, value);
   while (*special != '\0') *p++ = *special++;
   return p;
 }
 
 void append_xml_double(std::string* out, double value) {
-  char buffer[32];
-  out->append(buffer, put_xml_double(buffer, buffer + sizeof buffer, value));
+  char buffer[kDecimalTextRoom];
+  out->append(buffer, put_xml_double(buffer, value));
 }
 
 std::string xml_double(double value) {
@@ -150,7 +151,7 @@ struct StationXmlWriter::State {
     std::memcpy(p, name, length);
     p += length;
     *p++ = '>';
-    p = put_xml_double(p, line + sizeof line, value);
+    p = put_xml_double(p, value);
     *p++ = '<';
     *p++ = '/';
     std::memcpy(p, name, length);

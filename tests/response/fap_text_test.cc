@@ -1,6 +1,10 @@
 #include "response/fap_text.h"
 
+#include <cmath>
+#include <cstdio>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +13,7 @@ namespace {
 
 constexpr ResponseType kGse2{1, 0, -9};
 constexpr ResponseType kQev{0, 1, -6};
+constexpr ResponseType kStored{0, 1, -6};  // amplitudes copied as read
 
 struct NormalizeCase {
   const char* stored;
@@ -182,6 +187,46 @@ TEST(ConvertFapTripletsTest, HandlesLongTexts) {
   const ConvertedTriplets one = convert_fap_triplets(long_line, kQev);
   EXPECT_EQ(one.line_count, 1);
   EXPECT_EQ(one.text, "         inf  5.0000000e-001 45.0000000\n");
+}
+
+// Lines read and written the quick way must give exactly what sscanf reads
+// and printf writes: every line below and a sweep of random triplets go
+// through the conversion and through the C library directly.
+TEST(ConvertFapTripletsTest, ReadsAndWritesAsTheCLibraryDoes) {
+  auto through_library = [](const std::string& line, std::string* expected) {
+    double f = -1.0, a = -1.0, p = 0.0;
+    // NOLINTNEXTLINE(cert-err34-c)
+    const int n = std::sscanf(line.c_str(), "%lg%*c%lg%*c%lg", &f, &a, &p);
+    if (n < 0 || !(f > 0 && a > 0 && n == 3)) return;
+    char text[512];
+    std::snprintf(text, sizeof text, "%12.7f  %10.7e %10.7f\n", f, a, p);
+    std::string s = text;
+    const std::size_t e = s.find('e', 12);
+    if (std::isfinite(a) && s.find(' ', e) - (e + 2) < 3) s.insert(e + 2, 3 - (s.find(' ', e) - (e + 2)), '0');
+    *expected += s;
+  };
+  std::vector<std::string> lines = {
+      "1.0 2.0 3.0",      " +1.5e1\t.25e-3,-7.", "1.0 2.0 3.0\r",   "0x10 2 3",    "1 0x2 3",
+      "100ergs 2 3",      "1 2e 3",              "1e5x2 3",         "inf 1 2",     "1 nan 2",
+      "1  2 3",           "1,2,3,4",             "0.0000000499999 1 1", "1 1e-310 1", "1 1e400 1",
+      "1.5 2.5 -0.00000001", "123456789012345678 1 1", "4e8 9.99999995e22 0.00000005",
+      std::string("1 2 3\0 4", 8), std::string("1\0 2 3", 6), "--1 2 3", "+-1 2 3", ". 1 2"};
+  std::mt19937_64 random(8);
+  for (int i = 0; i < 20000; ++i) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%.*f %.*e %.*f", static_cast<int>(random() % 9),
+                  static_cast<double>(random() % 100000000) / 1e4, static_cast<int>(random() % 9),
+                  static_cast<double>(random() % 1000000) * std::pow(10.0, static_cast<int>(random() % 40) - 20),
+                  static_cast<int>(random() % 9), static_cast<double>(random() % 7000000) / 1e6 - 3.5);
+    lines.push_back(line);
+  }
+  std::string text;
+  std::string expected;
+  for (const std::string& line : lines) {
+    text += line + "\n";
+    through_library(line, &expected);
+  }
+  EXPECT_EQ(convert_fap_triplets(text, kStored).text, expected);
 }
 
 }  // namespace
