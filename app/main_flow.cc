@@ -82,6 +82,10 @@ ExitCode run(const ArgumentList& args, const SettingsFiles& settings_files,
                ? source.load_from_db(channel, true, &chosen)
                : source.load_for_date(channel, parse_requested_date(arguments.date_text),
                                       &chosen);
+  // Nothing more is read: the connection ends before the file is made, so
+  // that the driver's buffers (as large as the longest text it read) are
+  // freed first.
+  source.close();
   if (!status.ok()) return database_failure(out, status, ExitCode::TableOrLoadFailed);
   if (!chosen) return not_found(out, "", arguments, ExitCode::NotFound);
 

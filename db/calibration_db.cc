@@ -156,6 +156,7 @@ class CalibrationDb final : public CalibrationSource {
                       std::optional<CalibrationRecord>* chosen) override;
   Status load_for_date(const ChannelCodes& codes, const Timestamp& date,
                        std::optional<CalibrationRecord>* chosen) override;
+  void close() override { connection_.close(); }
 
  private:
   using RowFilter = std::function<bool(const Timestamp& start, const Timestamp& end)>;

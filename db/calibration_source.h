@@ -35,6 +35,11 @@ class CalibrationSource {
   // 0 or below chooses like load_from_db, latest first.
   virtual Status load_for_date(const ChannelCodes& codes, const Timestamp& date,
                                std::optional<CalibrationRecord>* chosen) = 0;
+
+  // Ends the session; a record loaded before stays as it is. Drivers keep
+  // buffers as large as the largest value they have read (libpq's and
+  // MariaDB's network buffers do) until the connection ends.
+  virtual void close() = 0;
 };
 
 }  // namespace kalvynex

@@ -66,21 +66,39 @@ Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const 
                         std::string* out) {
   constexpr SQLLEN kFirstPiece = 16384;
   out->clear();
-  // The first piece on the stack: most texts fit, and then the only
-  // allocation is the text's own.
-  char piece[kFirstPiece];
-  SQLLEN indicator = 0;
-  const SQLRETURN rc =
-      SQLGetData(statement.get(), column, SQL_C_CHAR, piece, kFirstPiece, &indicator);
-  if (rc == SQL_NO_DATA || (odbc_succeeded(rc) && indicator == SQL_NULL_DATA)) return Status();
-  if (!odbc_succeeded(rc)) return check_odbc(rc, statement, Stage::kLoad);
-  const bool whole = indicator != SQL_NO_TOTAL && indicator < kFirstPiece;
-  const std::size_t received = static_cast<std::size_t>(whole ? indicator : kFirstPiece - 1);
   try {
-    out->assign(piece, received);
-    if (!whole && rc != SQL_SUCCESS && received > 0) {
-      Status status = read_rest(statement, column, indicator, out);
-      if (!status.ok()) return status;
+    // The length first, with no room for data, then the text in one piece
+    // into a buffer of its size: a text longer than the buffer of a call
+    // makes psqlODBC copy the whole of it into a buffer of its own first. A
+    // driver that cannot tell the length, or refuses the question, is read
+    // piece by piece.
+    char none = 0;
+    SQLLEN length = 0;
+    const SQLRETURN probe = SQLGetData(statement.get(), column, SQL_C_CHAR, &none, 0, &length);
+    if (probe == SQL_NO_DATA || (odbc_succeeded(probe) && length == SQL_NULL_DATA)) {
+      return Status();
+    }
+    if (odbc_succeeded(probe) && length != SQL_NO_TOTAL) {
+      if (length > 0) {
+        Status status = read_rest(statement, column, length, out);
+        if (!status.ok()) return status;
+      }
+    } else {
+      // The first piece on the stack: most texts fit, and then the only
+      // allocation is the text's own.
+      char piece[kFirstPiece];
+      SQLLEN indicator = 0;
+      const SQLRETURN rc =
+          SQLGetData(statement.get(), column, SQL_C_CHAR, piece, kFirstPiece, &indicator);
+      if (rc == SQL_NO_DATA || (odbc_succeeded(rc) && indicator == SQL_NULL_DATA)) return Status();
+      if (!odbc_succeeded(rc)) return check_odbc(rc, statement, Stage::kLoad);
+      const bool whole = indicator != SQL_NO_TOTAL && indicator < kFirstPiece;
+      const std::size_t received = static_cast<std::size_t>(whole ? indicator : kFirstPiece - 1);
+      out->assign(piece, received);
+      if (!whole && rc != SQL_SUCCESS && received > 0) {
+        Status status = read_rest(statement, column, indicator, out);
+        if (!status.ok()) return status;
+      }
     }
   } catch (const std::bad_alloc&) {
     std::string().swap(*out);

@@ -23,6 +23,12 @@ class OdbcConnection {
 
   bool is_open() const { return static_cast<bool>(connection_); }
 
+  // Disconnects and frees the environment; nothing when not open.
+  void close() {
+    connection_.reset();
+    environment_.reset();
+  }
+
   // A new statement handle on this connection, in *statement, with the
   // connection's query timeout; a failure is of `stage`.
   Status new_statement(Stage stage, OdbcHandle* statement) const;

@@ -46,6 +46,7 @@ class FakeSource : public CalibrationSource {
     date_asked = date;
     return answer(codes, chosen);
   }
+  void close() override { calls.push_back("close"); }
 
  private:
   Status answer(const ChannelCodes& codes, std::optional<CalibrationRecord>* chosen) {
@@ -183,9 +184,10 @@ TEST(RunTest, DateOfFourOrMoreCharactersChoosesByDate) {
     ExitCode code = ExitCode::Success;
     run_captured(source, {"SELECT=A:B:C:D", c.date_word}, &code);
     EXPECT_EQ(code, ExitCode::NotFound);
-    ASSERT_EQ(source.calls.size(), 3u);
+    ASSERT_EQ(source.calls.size(), 4u);
     EXPECT_EQ(source.calls[0], "connect QEV");  // the default data source
     EXPECT_EQ(source.calls[2], c.call);
+    EXPECT_EQ(source.calls[3], "close");  // as soon as the record is loaded
     EXPECT_EQ(source.date_asked ? source.date_asked->year : 0, c.year);
   }
 }

@@ -200,10 +200,9 @@ TEST_P(HostileInputTest, MemoryRunningOutIsAReportedFailure) {
       case kTableOrLoadFailed:
         in_a_row = 0;
         EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n") << r.out;
-        if (r.out.find("load_from_db(): not enough memory to read the SAC text\n") !=
-            std::string::npos) {
-          ++documented_load_failures;
-        }
+        // In the program's words or, where the driver ran out first, in
+        // the driver's.
+        if (r.out.find("load_from_db(): ") != std::string::npos) ++documented_load_failures;
         break;
       case kSaveFailed:
         in_a_row = 0;
