@@ -246,7 +246,11 @@ Status CalibrationCatalog::next_period(CatalogPeriod* period, bool* found) {
   if (!status.ok()) return status;
 
   period->codes = impl_->period_codes;
-  period->startdate = to_timestamp(impl_->row.start);
+  // A NULL start is all zero, as kalvynex reads it; the buffer of a NULL
+  // column is never read (the SQLite driver leaves partial numbers there
+  // for a stored date it cannot convert).
+  period->startdate =
+      impl_->row.start_ind == SQL_NULL_DATA ? Timestamp() : to_timestamp(impl_->row.start);
   period->enddate = impl_->row.end_ind == SQL_NULL_DATA ? null_date() : to_timestamp(impl_->row.end);
   period->sens = impl_->row.sens_ind == SQL_NULL_DATA ? -1.0 : impl_->row.sens;
   period->id_sens = impl_->row.id_sens;

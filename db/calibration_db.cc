@@ -315,6 +315,11 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
     row.clear();
     const SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) {
+      // psqlODBC delivers PostgreSQL's 'infinity' as the last second of
+      // 9999, by which value the row cannot be found again.
+      if (choice->start_ind != SQL_NULL_DATA && is_end_of_time(choice->start)) {
+        return Status::failure(Stage::kLoad, "STARTDATE holds no valid date: infinity");
+      }
       return Status::failure(Stage::kLoad, "the chosen calibration changed while it was read");
     }
     status = check_odbc(rc, statement, Stage::kLoad);

@@ -103,7 +103,8 @@ class HostileInputTest : public E2eTest {
 
 // A date that the driver cannot convert counts as NULL, as the driver says;
 // an impossible date that the driver does deliver fails the load with its
-// column and value; PostgreSQL's 'infinity' as an end is an open end.
+// column and value; PostgreSQL's 'infinity' as an end is an open end, as a
+// start no valid date.
 TEST_P(HostileInputTest, StoredDatesThatAreNoCalendarTime) {
   database().create_calibration_table(false);
   struct Case {
@@ -127,6 +128,8 @@ TEST_P(HostileInputTest, StoredDatesThatAreNoCalendarTime) {
        "'2016-01-01 00:00:00'", "NULL"},
       {Backend::PostgreSQL, "P1", "'-infinity'", "NULL",
        "STARTDATE holds no valid date: -9999-01-01 00:00:00", "", nullptr, nullptr},
+      {Backend::PostgreSQL, "P4", "'infinity'", "NULL", "STARTDATE holds no valid date: infinity", "",
+       nullptr, nullptr},
       {Backend::PostgreSQL, "P2", "'2016-01-01 00:00:00'", "'infinity'", "", "20160101",
        "'2016-01-01 00:00:00'", "NULL"},
       {Backend::PostgreSQL, "P3", "'2016-01-01 00:00:00'", "'-infinity'", "", "20160101",
