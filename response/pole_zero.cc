@@ -49,32 +49,10 @@ Words split_words(std::string_view line) {
   return words;
 }
 
-// The whole word as a number, read as strtod reads a decimal number (an
-// optional sign, digits with an optional point and exponent, or inf and
-// nan); false when any of the word is left over.
-bool read_number(std::string_view word, double* value) {
-  const char* begin = word.data();
-  const char* const end = begin + word.size();
-  bool negative = false;
-  if (begin != end && (*begin == '+' || *begin == '-')) {
-    negative = *begin == '-';
-    ++begin;
-  }
-  if (begin == end || *begin == '+' || *begin == '-') return false;
-  double v = 0.0;
-  const std::from_chars_result result = read_double(begin, end, v);
-  if (result.ec == std::errc::result_out_of_range) {
-    // Beyond the range of double: strtod's answer, infinity or zero.
-    return read_out_of_range(word, value);
-  }
-  if (result.ec != std::errc() || result.ptr != end) return false;
-  *value = negative ? -v : v;
-  return true;
-}
-
-// A number at `p` that is a word of its own, read as read_number reads it:
-// the end of the number, which is the end of the line or a blank; null
-// when the word is anything else.
+// A number at `p` that is a word of its own, read as strtod reads a decimal
+// number (an optional sign, digits with an optional point and exponent, or
+// inf and nan): the end of the number, which is `end` or a blank; null when
+// the word is anything else.
 const char* read_number_word(const char* p, const char* end, double* value) {
   const char* begin = p;
   bool negative = false;
@@ -97,6 +75,14 @@ const char* read_number_word(const char* p, const char* end, double* value) {
   }
   *value = negative ? -v : v;
   return stop;
+}
+
+// The whole word as a number, as read_number_word reads it; false when any
+// of the word is left over.
+bool read_number(std::string_view word, double* value) {
+  if (word.empty()) return false;
+  const char* const end = word.data() + word.size();
+  return read_number_word(word.data(), end, value) == end;
 }
 
 // A value line, read the quick way: blanks, a number, blanks, a number,
