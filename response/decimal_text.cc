@@ -27,6 +27,17 @@ double scale_exact(double m, int exponent) {
   return exponent >= 0 ? m * kExactPow10[exponent] : m / kExactPow10[-exponent];
 }
 
+// floor(log10(a)) for a normal a > 0, or one less: a = 1.f x 2^b, so
+// log10(a) lies in [b, b + 1) x log10(2); 78913 / 2^18 is log10(2) closely
+// enough for every exponent a double has, and the shift rounds towards minus
+// infinity. The callers correct it by one where needed.
+int decimal_exponent_estimate(double a) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof bits);
+  const int binary_exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+  return (binary_exponent * 78913) >> 18;
+}
+
 // The seven significant digits of a normal, non-zero |value| and its decimal
 // exponent, when `value` is the double nearest to that seven-digit decimal
 // (as every number written with "%e" or with fewer digits is). Then the
@@ -36,14 +47,7 @@ double scale_exact(double m, int exponent) {
 // fewer comes that close.
 bool seven_digits(double value, std::uint32_t* digits, int* decimal_exponent) {
   const double a = std::fabs(value);
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &a, sizeof bits);
-  // a = 1.f x 2^binary_exponent for a normal value, so log10(a) lies in
-  // [binary_exponent, binary_exponent + 1) x log10(2); 78913 / 2^18 is
-  // log10(2) closely enough for every exponent a double has, and the shift
-  // rounds towards minus infinity.
-  const int binary_exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
-  int e = (binary_exponent * 78913) >> 18;
+  int e = decimal_exponent_estimate(a);
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int shift = 6 - e;
     if (shift < -kMaxExactPow10 || shift > kMaxExactPow10) return false;
@@ -61,28 +65,6 @@ bool seven_digits(double value, std::uint32_t* digits, int* decimal_exponent) {
     }
   }
   return false;
-}
-
-// "e+05", "e-12", "e+100": a sign and at least two digits.
-char* put_exponent(char* p, int exponent) {
-  *p++ = 'e';
-  *p++ = exponent < 0 ? '-' : '+';
-  unsigned magnitude = static_cast<unsigned>(exponent < 0 ? -exponent : exponent);
-  if (magnitude >= 100) {
-    *p++ = static_cast<char>('0' + magnitude / 100);
-    magnitude %= 100;
-  }
-  *p++ = static_cast<char>('0' + magnitude / 10);
-  *p++ = static_cast<char>('0' + magnitude % 10);
-  return p;
-}
-
-// The decimal digits of `digits`, `count` of them, most significant first.
-void spell_digits(std::uint32_t digits, int count, char* out) {
-  for (int i = count - 1; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + digits % 10);
-    digits /= 10;
-  }
 }
 
 // The whole number nearest to a x 10^shift (a >= 0), exactly as the
@@ -127,6 +109,14 @@ char* put_integer(char* p, std::uint64_t v, int min_count) {
   while (count < min_count) digits[count++] = '0';
   while (count > 0) *p++ = digits[--count];
   return p;
+}
+
+// "e+05", "e-12", "e+100": the sign and at least `min_digits` digits.
+char* put_exponent(char* p, int exponent, int min_digits) {
+  *p++ = 'e';
+  *p++ = exponent < 0 ? '-' : '+';
+  return put_integer(p, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent),
+                     min_digits);
 }
 
 }  // namespace
@@ -210,13 +200,13 @@ char* put_signed_exponent(char* p, double value) {
     *p = '+';
     return r.ptr;
   }
-  char text[7];
-  spell_digits(digits, 7, text);
+  char text[24];
+  put_integer(text, digits, 7);
   *p++ = value < 0 ? '-' : '+';
   *p++ = text[0];
   *p++ = '.';
   for (int i = 1; i < 7; ++i) *p++ = text[i];
-  return put_exponent(p, exponent);
+  return put_exponent(p, exponent, 2);
 }
 
 char* put_shortest(char* p, double value) {
@@ -230,8 +220,8 @@ char* put_shortest(char* p, double value) {
     digits /= 10;
     --count;
   }
-  char text[7];
-  spell_digits(digits, count, text);
+  char text[24];
+  put_integer(text, digits, count);
   if (value < 0) *p++ = '-';
 
   // Lengths without the sign: d[.ddd]e+XX against the plain decimal form;
@@ -247,7 +237,7 @@ char* put_shortest(char* p, double value) {
       *p++ = '.';
       for (int i = 1; i < count; ++i) *p++ = text[i];
     }
-    return put_exponent(p, exponent);
+    return put_exponent(p, exponent, 2);
   }
   if (exponent >= count - 1) {  // 1234500
     for (int i = 0; i < count; ++i) *p++ = text[i];
@@ -291,10 +281,7 @@ char* put_exponent_quick(char* p, double value, int precision, int exponent_digi
   const double a = std::fabs(value);
   if (a != 0.0) {
     if (!std::isnormal(a)) return nullptr;
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &a, sizeof bits);
-    const int binary_exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
-    e = (binary_exponent * 78913) >> 18;  // as in seven_digits
+    e = decimal_exponent_estimate(a);
     const double low = static_cast<double>(pow10_integer(precision));
     bool found = false;
     for (int attempt = 0; attempt < 3 && !found; ++attempt) {
@@ -319,9 +306,7 @@ char* put_exponent_quick(char* p, double value, int precision, int exponent_digi
     *p++ = '.';
     for (const char* d = digits + 1; d != last; ++d) *p++ = *d;
   }
-  *p++ = 'e';
-  *p++ = e < 0 ? '-' : '+';
-  return put_integer(p, static_cast<std::uint64_t>(e < 0 ? -e : e), exponent_digits);
+  return put_exponent(p, e, exponent_digits);
 }
 
 }  // namespace kalvynex

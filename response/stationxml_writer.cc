@@ -214,18 +214,22 @@ void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
 }
 
 void StationXmlWriter::State::block_units(int depth) {
-  block_indent(depth);
-  block += "<InputUnits>\n";
-  block_indent(depth + 1);
-  block += "<Name>m</Name>\n";
-  block_indent(depth);
-  block += "</InputUnits>\n";
-  block_indent(depth);
-  block += "<OutputUnits>\n";
-  block_indent(depth + 1);
-  block += "<Name>count</Name>\n";
-  block_indent(depth);
-  block += "</OutputUnits>\n";
+  // <InputUnits><Name>m</Name></InputUnits>, then count as the output.
+  const char* const units[][2] = {{"InputUnits", "m"}, {"OutputUnits", "count"}};
+  for (const auto& unit : units) {
+    block_indent(depth);
+    block += '<';
+    block += unit[0];
+    block += ">\n";
+    block_indent(depth + 1);
+    block += "<Name>";
+    block += unit[1];
+    block += "</Name>\n";
+    block_indent(depth);
+    block += "</";
+    block += unit[0];
+    block += ">\n";
+  }
 }
 
 void StationXmlWriter::State::block_open(int depth, const char* tag) {
