@@ -37,6 +37,11 @@ bool is_calendar_time(const Timestamp& t);
 // name a stored value (a negative year keeps its sign).
 std::string timestamp_text(const Timestamp& t);
 
+// "YYYY-MM-DDThh:mm:ss" with the fields as they are: the time of the
+// exports, of kalvynex-inventory's listings and messages and of check's
+// findings.
+std::string timestamp_iso_text(const Timestamp& t);
+
 // Seconds from 1970-01-01 00:00:00 to the given calendar time, with no time
 // zone, as a double; used only to compare timestamps. A month above 12 counts
 // as December, a month of 0 as January.

@@ -1,6 +1,7 @@
-// The calibration table seen as a catalog of channels and their periods:
-// which channels and periods match a selection, streamed one channel at a
-// time, with the response texts read only when a caller asks for them.
+// The calibration table seen as a catalog of channels and their periods
+// (db/period_catalog.h): which channels and periods match a selection,
+// streamed one channel at a time, with the response texts read only when a
+// caller asks for them.
 //
 // Every driver may hold a whole result in memory (psqlODBC and MariaDB
 // always do; the SQLite3 driver does for a statement with parameters), so the
@@ -19,79 +20,47 @@
 #include "core/status.h"
 #include "core/timestamp.h"
 #include "db/calibration_source.h"
+#include "db/period_catalog.h"
 
 namespace kalvynex {
-
-// Which periods to take. Each list holds code patterns, "*" standing for any
-// run of characters and "?" for one; an empty list takes every code, and the
-// location pattern "--" names the empty location. Codes are compared as the
-// database compares texts (SQLite and MariaDB's default collation ignore the
-// case of Latin letters, PostgreSQL does not).
-struct CalibrationSelection {
-  std::vector<std::string> networks;
-  std::vector<std::string> stations;
-  std::vector<std::string> locations;
-  std::vector<std::string> channels;
-  // Periods valid at this time: STARTDATE <= T <= ENDDATE, an open end
-  // counting as valid.
-  std::optional<Timestamp> valid_at;
-  // Periods that overlap the window [window_start, window_end]; either end
-  // may be missing.
-  std::optional<Timestamp> window_start;
-  std::optional<Timestamp> window_end;
-};
 
 // The pattern as the operand of LIKE ... ESCAPE '!': "*" becomes "%", "?"
 // becomes "_", and "%", "_" and "!" stand for themselves. "--" becomes the
 // empty text.
 std::string like_pattern(const std::string& code_pattern);
 
-// One period of a channel, without its texts.
-struct CatalogPeriod {
-  ChannelCodes codes;
-  Timestamp startdate;
-  Timestamp enddate;    // year -1 when NULL (open)
-  double sens = -1.0;   // NULL: -1.0
-  int16_t id_sens = 0;  // NULL: 0
-  double freq = -1.0;   // NULL: -1.0
-  int16_t id_freq = 0;  // NULL: 0
-  Timestamp lddate;     // year -1 when NULL
-  bool has_sac = false;  // a SAC text that is neither NULL nor empty
-  bool has_fap = false;
-};
-
-class CalibrationCatalog {
+class CalibrationCatalog : public PeriodCatalog {
  public:
   CalibrationCatalog();
-  ~CalibrationCatalog();
+  ~CalibrationCatalog() override;
   CalibrationCatalog(const CalibrationCatalog&) = delete;
   CalibrationCatalog& operator=(const CalibrationCatalog&) = delete;
 
   // Failures are of stage kConnect.
-  Status connect(const ConnectionParameters& parameters);
+  Status connect(const ConnectionParameters& parameters) override;
 
   // As kalvynex checks it: a base table CALIBRATION with every column.
-  Status check_table();
+  Status check_table() override;
 
   // The channels that have at least one matching period, ordered by network,
   // station, location and channel (bytes compared). Failures are of stage
   // kLoad.
   Status find_channels(const CalibrationSelection& selection,
-                       std::vector<ChannelCodes>* channels);
+                       std::vector<ChannelCodes>* channels) override;
 
   // Starts reading the matching periods of `codes`, ordered by STARTDATE.
   // With `with_texts` the SAC and FAP columns are selected too, to be read
   // with read_texts. A period query still open is closed first.
   Status open_periods(const ChannelCodes& codes, const CalibrationSelection& selection,
-                      bool with_texts);
+                      bool with_texts) override;
 
   // The next period in *period; *found is false after the last one.
-  Status next_period(CatalogPeriod* period, bool* found);
+  Status next_period(CatalogPeriod* period, bool* found) override;
 
   // The SAC and FAP texts of the period that next_period gave last (NULL
   // gives the empty text). Only after open_periods with `with_texts`, and at
   // most once per period.
-  Status read_texts(std::string* sac, std::string* fap);
+  Status read_texts(std::string* sac, std::string* fap) override;
 
  private:
   // The connection, the open period query and its bound buffers; kept out of

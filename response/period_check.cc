@@ -3,6 +3,8 @@
 #include <cmath>
 #include <complex>
 
+#include "core/json_text.h"
+#include "core/period_label.h"
 #include "core/string_printf.h"
 #include "response/fap_text.h"
 #include "response/pole_zero.h"
@@ -98,19 +100,19 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
   bool dates_usable = true;
   if (!is_calendar_time(r.startdate)) {
     add(findings, r, FindingKind::kDate,
-        "START " + finding_time_text(r.startdate) + " is not a calendar time");
+        "START " + timestamp_iso_text(r.startdate) + " is not a calendar time");
     dates_usable = false;
   }
   const bool open = is_open_end(r.enddate);
   if (open ? !is_null_end(r.enddate) : !is_calendar_time(r.enddate)) {
     add(findings, r, FindingKind::kDate,
-        "END " + finding_time_text(r.enddate) + " is not a calendar time" +
+        "END " + timestamp_iso_text(r.enddate) + " is not a calendar time" +
             (open ? " (read as open)" : ""));
     if (!open) dates_usable = false;
   }
   if (dates_usable && !open && timestamp_seconds(r.enddate) < timestamp_seconds(r.startdate)) {
     add(findings, r, FindingKind::kOrder,
-        "END " + finding_time_text(r.enddate) + " is before START");
+        "END " + timestamp_iso_text(r.enddate) + " is before START");
     dates_usable = false;
   }
   if (dates_usable) {
@@ -119,9 +121,9 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
     if (have_latest_ && (is_open_end(latest_end_) ||
                          timestamp_seconds(r.startdate) <= timestamp_seconds(latest_end_))) {
       add(findings, r, FindingKind::kOverlap,
-          "valid at the same time as the period from " + finding_time_text(latest_start_) +
+          "valid at the same time as the period from " + timestamp_iso_text(latest_start_) +
               (is_open_end(latest_end_) ? " (open)"
-                                        : " to " + finding_time_text(latest_end_)));
+                                        : " to " + timestamp_iso_text(latest_end_)));
     }
     if (!have_latest_ || (!is_open_end(latest_end_) &&
                           (open || timestamp_seconds(r.enddate) >
@@ -174,47 +176,16 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
   }
 }
 
-std::string finding_time_text(const Timestamp& t) {
-  return string_printf("%04d-%02u-%02uT%02u:%02u:%02u", t.year, t.month, t.day, t.hour,
-                       t.minute, t.second);
-}
-
 std::string finding_text(const Finding& f) {
-  return f.codes.network + "." + f.codes.sta + "." + f.codes.location + "." + f.codes.chan +
-         " " + finding_time_text(f.start) + " " + finding_kind_name(f.kind) + ": " + f.detail;
+  return period_label(f.codes, f.start) + " " + finding_kind_name(f.kind) + ": " + f.detail;
 }
-
-namespace {
-
-std::string json_string(const std::string& text) {
-  std::string out = "\"";
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          out += string_printf("\\u%04x", c);
-        } else {
-          out += ch;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-}  // namespace
 
 std::string finding_json(const Finding& f) {
   return "{\"network\": " + json_string(f.codes.network) +
          ", \"station\": " + json_string(f.codes.sta) +
          ", \"location\": " + json_string(f.codes.location) +
          ", \"channel\": " + json_string(f.codes.chan) +
-         ", \"start\": " + json_string(finding_time_text(f.start)) +
+         ", \"start\": " + json_string(timestamp_iso_text(f.start)) +
          ", \"kind\": " + json_string(finding_kind_name(f.kind)) +
          ", \"detail\": " + json_string(f.detail) + "}";
 }

@@ -49,10 +49,6 @@ class PeriodChecker {
   Timestamp latest_end_;
 };
 
-// "YYYY-MM-DDTHH:MM:SS", the fields as they are, whether or not they make a
-// calendar time.
-std::string finding_time_text(const Timestamp& t);
-
 // "NET.STA.LOC.CHA START KIND: detail" (no line end).
 std::string finding_text(const Finding& finding);
 

@@ -8,29 +8,6 @@
 
 namespace kalvynex {
 
-std::string sacpz_time(const Timestamp& t) {
-  if (t.year < 0 || t.year > 9999 || t.month > 99 || t.day > 99 || t.hour > 99 || t.minute > 99 ||
-      t.second > 99) {
-    return string_printf("%04d-%02u-%02uT%02u:%02u:%02u", t.year, t.month, t.day, t.hour,
-                         t.minute, t.second);
-  }
-  // The common case without printf: an export writes three times a period.
-  char text[] = "0000-00-00T00:00:00";
-  auto put = [&text](int at, unsigned value, int width) {
-    for (int i = at + width - 1; i >= at; --i) {
-      text[i] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    }
-  };
-  put(0, static_cast<unsigned>(t.year), 4);
-  put(5, t.month, 2);
-  put(8, t.day, 2);
-  put(11, t.hour, 2);
-  put(14, t.minute, 2);
-  put(17, t.second, 2);
-  return std::string(text, sizeof text - 1);
-}
-
 namespace {
 
 // The END that SAC reads as "still valid".
@@ -72,9 +49,9 @@ std::string build_sacpz_text(const SacPzPeriod& period, const PoleZeroResponse& 
   line("* LOCATION   (KHOLE): ", period.codes.location);
   line("* CHANNEL   (KCMPNM): ", period.codes.chan);
   line("* CREATED           : ", period.created);
-  line("* START             : ", sacpz_time(period.start));
+  line("* START             : ", timestamp_iso_text(period.start));
   line("* END               : ",
-       is_open_end(period.end) ? std::string(kOpenEnd) : sacpz_time(period.end));
+       is_open_end(period.end) ? std::string(kOpenEnd) : timestamp_iso_text(period.end));
   text += "* INPUT UNIT        : M\n";
   text += "* OUTPUT UNIT       : COUNTS\n";
   text += rule;

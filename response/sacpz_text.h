@@ -12,9 +12,6 @@
 
 namespace kalvynex {
 
-// "YYYY-MM-DDTHH:MM:SS".
-std::string sacpz_time(const Timestamp& t);
-
 struct SacPzPeriod {
   ChannelCodes codes;
   Timestamp start;

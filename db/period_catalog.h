@@ -1,0 +1,89 @@
+// What kalvynex-inventory needs of the calibration table: the channels and
+// periods that match a selection, one channel's periods at a time, and a
+// period's response texts on request. CalibrationCatalog reads them from the
+// database; the tests serve them from memory.
+#ifndef KALVYNEX_DB_PERIOD_CATALOG_H_
+#define KALVYNEX_DB_PERIOD_CATALOG_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/channel_codes.h"
+#include "core/connection_parameters.h"
+#include "core/status.h"
+#include "core/timestamp.h"
+
+namespace kalvynex {
+
+// Which periods to take. Each list holds code patterns, "*" standing for any
+// run of characters and "?" for one; an empty list takes every code, and the
+// location pattern "--" names the empty location. Codes are compared as the
+// database compares texts (SQLite and MariaDB's default collation ignore the
+// case of Latin letters, PostgreSQL does not).
+struct CalibrationSelection {
+  std::vector<std::string> networks;
+  std::vector<std::string> stations;
+  std::vector<std::string> locations;
+  std::vector<std::string> channels;
+  // Periods valid at this time: STARTDATE <= T <= ENDDATE, an open end
+  // counting as valid.
+  std::optional<Timestamp> valid_at;
+  // Periods that overlap the window [window_start, window_end]; either end
+  // may be missing.
+  std::optional<Timestamp> window_start;
+  std::optional<Timestamp> window_end;
+};
+
+// One period of a channel, without its texts.
+struct CatalogPeriod {
+  ChannelCodes codes;
+  Timestamp startdate;
+  Timestamp enddate;    // year -1 when NULL (open)
+  double sens = -1.0;   // NULL: -1.0
+  int16_t id_sens = 0;  // NULL: 0
+  double freq = -1.0;   // NULL: -1.0
+  int16_t id_freq = 0;  // NULL: 0
+  Timestamp lddate;     // year -1 when NULL
+  bool has_sac = false;  // a SAC text that is neither NULL nor empty
+  bool has_fap = false;
+};
+
+class PeriodCatalog {
+ public:
+  PeriodCatalog() = default;
+  virtual ~PeriodCatalog() = default;
+  PeriodCatalog(const PeriodCatalog&) = delete;
+  PeriodCatalog& operator=(const PeriodCatalog&) = delete;
+
+  // Failures are of stage kConnect.
+  virtual Status connect(const ConnectionParameters& parameters) = 0;
+
+  // As kalvynex checks it: a base table CALIBRATION with every column.
+  virtual Status check_table() = 0;
+
+  // The channels that have at least one matching period, ordered by network,
+  // station, location and channel (bytes compared). Failures are of stage
+  // kLoad.
+  virtual Status find_channels(const CalibrationSelection& selection,
+                               std::vector<ChannelCodes>* channels) = 0;
+
+  // Starts reading the matching periods of `codes`, ordered by STARTDATE.
+  // With `with_texts` the SAC and FAP texts can be read with read_texts. A
+  // period query still open is closed first.
+  virtual Status open_periods(const ChannelCodes& codes, const CalibrationSelection& selection,
+                              bool with_texts) = 0;
+
+  // The next period in *period; *found is false after the last one.
+  virtual Status next_period(CatalogPeriod* period, bool* found) = 0;
+
+  // The SAC and FAP texts of the period that next_period gave last (NULL
+  // gives the empty text). Only after open_periods with `with_texts`, and at
+  // most once per period.
+  virtual Status read_texts(std::string* sac, std::string* fap) = 0;
+};
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_DB_PERIOD_CATALOG_H_

@@ -1,0 +1,44 @@
+// The commands of kalvynex-inventory, one file each: list (list_command.cc),
+// export (export_command.cc chooses among export_files.cc for sac and fap,
+// export_sacpz.cc and export_stationxml.cc) and check (check_command.cc).
+// Each walks the selected periods and leaves its result to the session.
+#ifndef KALVYNEX_INVENTORY_COMMANDS_H_
+#define KALVYNEX_INVENTORY_COMMANDS_H_
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "inventory/inventory.h"
+#include "inventory/options.h"
+#include "inventory/period_walk.h"
+#include "inventory/reporter.h"
+
+namespace kalvynex {
+
+// What every command works with.
+struct CommandContext {
+  const InventoryOptions& options;
+  const InventoryEnvironment& env;
+  const std::string& output_directory;  // from the settings: sac and fap's default
+  Reporter& reporter;
+  PeriodWalk& walk;
+};
+
+CommandResult list_periods(const CommandContext& context);
+CommandResult check_periods(const CommandContext& context);
+CommandResult export_periods(const CommandContext& context);
+
+// The export formats, once export_periods has chosen the output.
+CommandResult export_files(const CommandContext& context, const std::string& dir);
+CommandResult export_sacpz(const CommandContext& context, const std::string& output,
+                           bool directory);
+CommandResult export_stationxml(const CommandContext& context, const std::string& output);
+
+// The creation time of a document: SOURCE_DATE_EPOCH when set to a number,
+// else now.
+std::time_t created_epoch(const std::optional<std::string>& source_date_epoch);
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_INVENTORY_COMMANDS_H_

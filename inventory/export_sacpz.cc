@@ -1,0 +1,92 @@
+// export -f sacpz: the pole-zero text of every period with a usable SAC
+// text, into one stream (standard output or a file) or one file per period
+// in a directory.
+#include <vector>
+
+#include "core/string_printf.h"
+#include "inventory/commands.h"
+#include "inventory/data_output.h"
+#include "response/pole_zero.h"
+#include "response/sacpz_text.h"
+
+namespace kalvynex {
+
+namespace {
+
+// The CREATED time of a sacpz export.
+std::string created_time(const std::optional<std::string>& source_date_epoch) {
+  const std::time_t t = created_epoch(source_date_epoch);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  return string_printf("%04d-%02d-%02dT%02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
+                       utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+}
+
+// The name of one period's sacpz file in a directory.
+std::string sacpz_file_name(const std::string& dir, const CatalogPeriod& p) {
+  std::string name = dir;
+  if (!name.empty() && name.back() != '/') name += '/';
+  return name + "SAC_PZs_" + p.codes.network + "_" + p.codes.sta + "_" + p.codes.chan + "_" +
+         (p.codes.location.empty() ? std::string("--") : p.codes.location) + "_" +
+         timestamp_iso_text(p.startdate);
+}
+
+}  // namespace
+
+CommandResult export_sacpz(const CommandContext& context, const std::string& output,
+                           bool directory) {
+  Reporter& reporter = context.reporter;
+  const std::string created = created_time(context.env.source_date_epoch);
+  DataStream stream(context.env.out);
+  if (!directory) {
+    const FileStatus opened = stream.open(output);
+    if (!opened.ok()) {
+      CommandResult failed;
+      failed.outcome = Outcome::failed(reporter.output(output, opened));
+      return failed;
+    }
+  }
+  PeriodFiles files(reporter);
+  // Kept from period to period so that their memory is reused.
+  CalibrationRecord record;
+  PoleZeroResponse response;
+  std::vector<PoleZeroProblem> problems;
+  CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
+    if (!p.has_sac) {
+      reporter.period(p, "no SAC text; skipped");
+      return Outcome::done();
+    }
+    const Status read = context.walk.read_texts(&record);
+    if (!read.ok()) return Outcome::database(read);
+    problems.clear();
+    if (!parse_pole_zero(record.sac, &response, &problems)) {
+      reporter.period(p, string_printf("SAC text line %d: %s; skipped", problems[0].line,
+                                       problems[0].reason.c_str()));
+      return Outcome::done();
+    }
+    SacPzPeriod period;
+    period.codes = p.codes;
+    period.start = p.startdate;
+    period.end = p.enddate;
+    period.created = created;
+    const std::string text = build_sacpz_text(period, response);
+    if (directory) return files.add(p, sacpz_file_name(output, p), text);
+    const FileStatus written = stream.write(text);
+    return written.ok() ? Outcome::done()
+                        : Outcome::failed(reporter.output(stream_name(output), written));
+  });
+  if (!result.outcome.is_done()) return result;
+  if (directory) {
+    result.outcome = files.commit();
+    return result;
+  }
+  // Nothing written: no empty file takes the name.
+  if (result.periods == 0) return result;
+  const FileStatus finished = stream.finish();
+  if (!finished.ok()) {
+    result.outcome = Outcome::failed(reporter.output(stream_name(output), finished));
+  }
+  return result;
+}
+
+}  // namespace kalvynex

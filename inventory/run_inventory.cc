@@ -1,0 +1,72 @@
+// The run from the options: help and version, else the session's setup from
+// the options, the password source and the settings files, over the
+// database's catalog.
+#include <fstream>
+
+#include "config/settings.h"
+#include "db/calibration_catalog.h"
+#include "inventory/inventory.h"
+#include "inventory/reporter.h"
+#include "inventory/session.h"
+
+namespace kalvynex {
+
+namespace {
+
+// The password of --password-file (its first line) or of the environment;
+// false after a reported failure to read the file.
+bool read_password(const InventoryOptions& options, const InventoryEnvironment& env,
+                   std::optional<std::string>* password) {
+  *password = env.password;
+  if (!options.password_file) return true;
+  std::ifstream in(*options.password_file);
+  std::string line;
+  if (!in || (!std::getline(in, line) && !in.eof())) {
+    Reporter(env.err, options.quiet, false)
+        .error("cannot read the password file " + *options.password_file);
+    return false;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  *password = line;
+  return true;
+}
+
+SessionSetup session_setup(const InventoryOptions& options, const InventoryEnvironment& env,
+                           const std::optional<std::string>& password) {
+  ArgumentList args = {kInventoryProgram};
+  if (options.dsn) args.push_back("ODBC=" + *options.dsn);
+  if (options.user) args.push_back("USER=" + *options.user);
+  if (password) args.push_back("PASSWORD=" + *password);
+  const ProgramSettings settings = gather_settings(args, env.settings_files);
+  SessionSetup setup;
+  setup.parameters = connection_parameters(settings.database);
+  setup.data_source = settings.database.odbc;
+  setup.output_directory = settings.output_directory;
+  return setup;
+}
+
+}  // namespace
+
+InventoryExit report_usage_error(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "%s: %s\nTry '%s --help' for more information.\n", kInventoryProgram,
+               message.c_str(), kInventoryProgram);
+  return InventoryExit::kUsage;
+}
+
+InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvironment& env) {
+  if (options.help || options.version) {
+    const std::string text = options.help
+                                 ? inventory_usage_text()
+                                 : std::string(kInventoryProgram) + " " + KALVYNEX_VERSION + "\n";
+    if (std::fputs(text.c_str(), env.out) < 0 || std::fflush(env.out) != 0) {
+      return InventoryExit::kOutput;
+    }
+    return InventoryExit::kDone;
+  }
+  std::optional<std::string> password;
+  if (!read_password(options, env, &password)) return InventoryExit::kUsage;
+  CalibrationCatalog catalog;
+  return run_session(options, env, session_setup(options, env, password), catalog);
+}
+
+}  // namespace kalvynex
