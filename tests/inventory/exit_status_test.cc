@@ -1,0 +1,190 @@
+// The exit status of every command over an in-memory catalog: done,
+// nothing matched, a database failure at each stage and an output failure,
+// each with its one message.
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_catalog.h"
+#include "tests/support/inventory_run.h"
+#include "tests/support/temp_dir.h"
+
+namespace kalvynex {
+namespace {
+
+struct Command {
+  const char* name;
+  std::vector<std::string> args;  // "DIR" stands for a scratch directory
+  bool reads_texts;
+  // The file that the sound period becomes in DIR; empty for a stream.
+  const char* file;
+};
+
+const std::vector<Command> kCommands = {
+    {"list", {"list"}, false, ""},
+    {"check", {"check", "--tolerance", "1000"}, true, ""},
+    {"sacpz", {"export", "-f", "sacpz"}, true, ""},
+    {"sacpz into a file", {"export", "-f", "sacpz", "-o", "DIR/all.pz"}, true, "all.pz"},
+    {"sacpz into a directory", {"export", "-f", "sacpz", "-o", "DIR"}, true,
+     "SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
+    {"sac", {"export", "-f", "sac", "-o", "DIR"}, true, "ABC_BHZ_XX_00_20080101.sac"},
+    {"fap", {"export", "-f", "fap", "-o", "DIR"}, true, "ABC_BHZ_XX_00_20080101.fap"},
+    {"stationxml", {"export", "-f", "stationxml"}, true, ""},
+    {"stationxml into a file", {"export", "-f", "stationxml", "-o", "DIR/net.xml"}, true,
+     "net.xml"},
+};
+
+std::vector<std::string> with_dir(std::vector<std::string> args, const std::string& dir) {
+  for (std::string& a : args) {
+    if (a.compare(0, 3, "DIR") == 0) a = dir + a.substr(3);
+  }
+  return args;
+}
+
+std::vector<FakePeriod> sound_periods() {
+  Timestamp open;
+  open.year = -1;
+  return {fake_period("XX.ABC.00.BHZ", Timestamp::at(2008, 1, 1), open, kSoundSac, kSoundFap)};
+}
+
+TEST(InventoryExitStatusTest, SoundPeriodsAreDoneAndNothingMatchedIsThree) {
+  for (const Command& c : kCommands) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    FakeCatalog sound(sound_periods());
+    const SessionRun done = run_session_on(sound, with_dir(c.args, dir.path()));
+    EXPECT_EQ(done.status, 0) << done.err;
+    if (*c.file != '\0') {
+      struct stat st {};
+      EXPECT_EQ(::stat((dir.path() + "/" + c.file).c_str(), &st), 0);
+    }
+
+    FakeCatalog empty({});
+    const SessionRun nothing = run_session_on(empty, with_dir(c.args, dir.path()));
+    EXPECT_EQ(nothing.status, 3);
+    EXPECT_EQ(nothing.out, "");
+    EXPECT_EQ(nothing.err, "kalvynex-inventory: nothing matches the selection\n");
+  }
+}
+
+TEST(InventoryExitStatusTest, EachDatabaseStageFailsWithFourAndOneMessage) {
+  const Status load = Status::failure(Stage::kLoad, "boom\n", "HY000");
+  const struct {
+    CatalogCall call;
+    Status status;
+    std::string message;
+  } stages[] = {
+      {CatalogCall::kConnect, Status::failure(Stage::kConnect, "refused", "08001"),
+       "cannot connect to data source 'fake': [08001] refused"},
+      {CatalogCall::kCheckTable, Status::failure(Stage::kReadColumns, "NOT FOUND"),
+       "the database has no table CALIBRATION"},
+      {CatalogCall::kCheckTable, Status::failure(Stage::kMissingColumns, "SENS, FREQ"),
+       "the table CALIBRATION lacks the columns SENS, FREQ"},
+      {CatalogCall::kFindChannels, load, "query failed: [HY000] boom"},
+      {CatalogCall::kOpenPeriods, load, "query failed: [HY000] boom"},
+      {CatalogCall::kNextPeriod, load, "query failed: [HY000] boom"},
+      {CatalogCall::kReadTexts, load, "query failed: [HY000] boom"},
+  };
+  for (const Command& c : kCommands) {
+    for (const auto& stage : stages) {
+      if (stage.call == CatalogCall::kReadTexts && !c.reads_texts) continue;
+      SCOPED_TRACE(std::string(c.name) + ": " + stage.message + " at call " +
+                   std::to_string(static_cast<int>(stage.call)));
+      TempDir dir;
+      FakeCatalog catalog(sound_periods());
+      catalog.fail(stage.call, stage.status);
+      const SessionRun run = run_session_on(catalog, with_dir(c.args, dir.path()));
+      EXPECT_EQ(run.status, 4);
+      EXPECT_EQ(run.err, "kalvynex-inventory: " + stage.message + "\n");
+      EXPECT_EQ(catalog.calls(stage.call), 1);  // stopped at the failure
+    }
+  }
+}
+
+TEST(InventoryExitStatusTest, AFailureAfterTheFirstPeriodStillFails) {
+  Timestamp open;
+  open.year = -1;
+  for (const Command& c : kCommands) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    FakeCatalog catalog({fake_period("XX.ABC.00.BHZ", Timestamp::at(2008, 1, 1),
+                                     Timestamp::at(2009, 1, 1), kSoundSac, kSoundFap),
+                         fake_period("XX.ABD.00.BHZ", Timestamp::at(2009, 1, 1), open, kSoundSac,
+                                     kSoundFap)});
+    catalog.fail(CatalogCall::kOpenPeriods, Status::failure(Stage::kLoad, "lost", "08S01"), 2);
+    const SessionRun run = run_session_on(catalog, with_dir(c.args, dir.path()));
+    EXPECT_EQ(run.status, 4);
+    EXPECT_NE(run.err.find("kalvynex-inventory: query failed: [08S01] lost\n"), std::string::npos)
+        << run.err;
+  }
+}
+
+TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
+  TempDir dir;
+  const std::string d = dir.path();
+  // Directories in the place of the per-period files: they cannot be
+  // renamed over.
+  dir.write_file("SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00/keep", "");
+  dir.write_file("ABC_BHZ_XX_00_20080101.sac/keep", "");
+  dir.write_file("ABC_BHZ_XX_00_20080101.fap/keep", "");
+  const struct {
+    std::vector<std::string> args;  // quiet: the failure is the only message
+    bool full_output;               // standard output is /dev/full
+    std::string target;
+  } rows[] = {
+      {{"list", "-q"}, true, "standard output"},
+      {{"list", "-q", "-f", "json"}, true, "standard output"},
+      {{"check", "-q"}, true, "standard output"},
+      {{"export", "-q", "-f", "sacpz"}, true, "standard output"},
+      {{"export", "-q", "-f", "stationxml"}, true, "standard output"},
+      {{"export", "-q", "-f", "sacpz", "-o", d + "/gone/all.pz"}, false, d + "/gone/all.pz"},
+      {{"export", "-q", "-f", "stationxml", "-o", d + "/gone/n.xml"}, false, d + "/gone/n.xml"},
+      {{"export", "-q", "-f", "sacpz", "-o", d}, false,
+       d + "/SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
+      {{"export", "-q", "-f", "sac", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.sac"},
+      {{"export", "-q", "-f", "fap", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.fap"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args[0] + " " + row.args.back());
+    // A SAC text that check finds fault with, and that the exports still
+    // read: check has something to write.
+    std::vector<FakePeriod> periods = sound_periods();
+    periods[0].sac += "CONSTANT 1|";
+    FakeCatalog catalog(periods);
+    const SessionRun run = run_session_on(catalog, row.args, row.full_output);
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.err.rfind("kalvynex-inventory: cannot write " + row.target + " (", 0), 0u)
+        << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
+}
+
+TEST(InventoryExitStatusTest, AnOutputOfTheWrongKindIsFiveBeforeAnyQuery) {
+  TempDir dir;
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } rows[] = {
+      {{"export", "-f", "sac", "-o", dir.path() + "/none"},
+       "sac and fap write one file per period: " + dir.path() + "/none is not an existing directory"},
+      {{"export", "-f", "fap"},  // the settings' directory, which does not exist
+       "sac and fap write one file per period: /nonexistent-output-directory is not an existing "
+       "directory"},
+      {{"export", "-f", "stationxml", "-o", dir.path()},
+       "stationxml writes one document: " + dir.path() + " is a directory"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.message);
+    FakeCatalog catalog(sound_periods());
+    const SessionRun run = run_session_on(catalog, row.args);
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.err, "kalvynex-inventory: " + row.message + "\n");
+    EXPECT_EQ(catalog.calls(CatalogCall::kOpenPeriods), 0);
+  }
+}
+
+}  // namespace
+}  // namespace kalvynex

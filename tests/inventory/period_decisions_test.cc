@@ -1,0 +1,137 @@
+// The decisions about single periods: which are skipped and why, and which
+// clash on one file name; each reported once, counted in the exit status,
+// and silenced (not uncounted) by -q.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_catalog.h"
+#include "tests/support/files.h"
+#include "tests/support/inventory_run.h"
+#include "tests/support/temp_dir.h"
+
+namespace kalvynex {
+namespace {
+
+Timestamp open_end() {
+  Timestamp t;
+  t.year = -1;
+  return t;
+}
+
+Timestamp at(int year, int month, int day, int hour = 0) {
+  return Timestamp::at(year, month, day, hour);
+}
+
+const std::string kPrefix = "kalvynex-inventory: XX.ABC.00.BHZ ";
+
+TEST(InventoryPeriodDecisionsTest, SkippedPeriods) {
+  const FakePeriod no_sac = fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), "", kSoundFap);
+  const FakePeriod no_fap = fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), kSoundSac, "");
+  const FakePeriod bad_sac =
+      fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), "ZEROS 2|POLES 1|-1 1|", kSoundFap);
+  FakePeriod bad_start = fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), kSoundSac, "");
+  bad_start.period.startdate.day = 0;
+  FakePeriod bad_end = no_fap;
+  bad_end.period.enddate = at(2008, 2, 30);
+  FakePeriod sound_end = no_fap;
+  sound_end.period.enddate = at(2008, 2, 29);  // a leap day: the other side of the limit
+
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    FakePeriod period;
+    int status;
+    std::string report;  // after "NET.STA.LOC.CHA "; empty: none
+  } rows[] = {
+      {"sac without SAC", {"export", "-f", "sac", "-o", "DIR"}, no_sac, 1, "2008-01-01T00:00:00: no SAC text; skipped"},
+      {"sac with SAC", {"export", "-f", "sac", "-o", "DIR"}, no_fap, 0, ""},
+      {"fap without FAP", {"export", "-f", "fap", "-o", "DIR"}, no_fap, 1, "2008-01-01T00:00:00: no FAP text; skipped"},
+      {"fap with FAP", {"export", "-f", "fap", "-o", "DIR"}, no_sac, 0, ""},
+      {"sacpz without SAC", {"export", "-f", "sacpz", "-o", "DIR"}, no_sac, 1,
+       "2008-01-01T00:00:00: no SAC text; skipped"},
+      {"sacpz of a bad SAC text", {"export", "-f", "sacpz", "-o", "DIR"}, bad_sac, 1,
+       "2008-01-01T00:00:00: SAC text line 3: CONSTANT is missing; skipped"},
+      {"sacpz of a sound SAC text", {"export", "-f", "sacpz", "-o", "DIR"}, no_fap, 0, ""},
+      {"stationxml, start not a calendar time", {"export", "-f", "stationxml", "-o", "DIR/n.xml"},
+       bad_start, 1, "2008-01-00T00:00:00: a date that is not a calendar time; skipped"},
+      {"stationxml, end not a calendar time", {"export", "-f", "stationxml", "-o", "DIR/n.xml"},
+       bad_end, 1, "2008-01-01T00:00:00: a date that is not a calendar time; skipped"},
+      {"stationxml, end on a leap day", {"export", "-f", "stationxml", "-o", "DIR/n.xml"},
+       sound_end, 0, ""},
+      {"stationxml, bad SAC text, FAP used", {"export", "-f", "stationxml", "-o", "DIR/n.xml"},
+       bad_sac, 1, "2008-01-01T00:00:00: SAC text line 3: CONSTANT is missing; response from the FAP text"},
+      {"stationxml, no response", {"export", "-f", "stationxml", "-o", "DIR/n.xml"},
+       fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), "", "x"), 1,
+       "2008-01-01T00:00:00: written without a response"},
+  };
+  for (const auto& row : rows) {
+    for (const bool quiet : {false, true}) {
+      SCOPED_TRACE(std::string(row.what) + (quiet ? " (quiet)" : ""));
+      TempDir dir;
+      std::vector<std::string> args;
+      for (const std::string& a : row.args) {
+        args.push_back(a.compare(0, 3, "DIR") == 0 ? dir.path() + a.substr(3) : a);
+      }
+      const std::string stations = dir.write_file("stations", "XX,ABC,1,2,3\n");
+      if (args[2] == "stationxml") args.insert(args.end(), {"--stations", stations});
+      if (quiet) args.push_back("-q");
+      FakeCatalog catalog({row.period});
+      const SessionRun run = run_session_on(catalog, args);
+      EXPECT_EQ(run.status, row.status);
+      EXPECT_EQ(run.err, row.report.empty() || quiet ? "" : kPrefix + row.report + "\n");
+      // A skipped period leaves no file beside the stations file; a written
+      // one leaves one.
+      const bool skipped = row.report.find("skipped") != std::string::npos;
+      EXPECT_EQ(directory_entries(dir.path()).size(), skipped ? 1u : 2u);
+    }
+  }
+}
+
+TEST(InventoryPeriodDecisionsTest, FileNamesThatClash) {
+  const struct {
+    const char* what;
+    std::vector<FakePeriod> periods;
+    std::vector<std::string> files;
+    std::string report;
+  } rows[] = {
+      {"two periods of one channel on one day",
+       {fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), at(2008, 1, 1, 12), kSoundSac, ""),
+        fake_period("XX.ABC.00.BHZ", at(2008, 1, 1, 12), open_end(), kSoundSac + std::string(" "),
+                    "")},
+       {"ABC_BHZ_XX_00_20080101.sac"},
+       "kalvynex-inventory: XX.ABC.00.BHZ 2008-01-01T12:00:00: file DIR/ABC_BHZ_XX_00_20080101.sac "
+       "also holds an earlier period; written over\n"},
+      {"two periods of one channel on two days",
+       {fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), at(2008, 1, 2), kSoundSac, ""),
+        fake_period("XX.ABC.00.BHZ", at(2008, 1, 2), open_end(), kSoundSac, "")},
+       {"ABC_BHZ_XX_00_20080101.sac", "ABC_BHZ_XX_00_20080102.sac"},
+       ""},
+      {"two channels on one day",
+       {fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), kSoundSac, ""),
+        fake_period("XX.ABC.00.BHN", at(2008, 1, 1), open_end(), kSoundSac, "")},
+       {"ABC_BHN_XX_00_20080101.sac", "ABC_BHZ_XX_00_20080101.sac"},
+       ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempDir dir;
+    FakeCatalog catalog(row.periods);
+    const SessionRun run = run_session_on(catalog, {"export", "-f", "sac", "-o", dir.path()});
+    EXPECT_EQ(run.status, row.report.empty() ? 0 : 1);
+    std::string report = row.report;
+    const std::size_t at_dir = report.find("DIR");
+    if (at_dir != std::string::npos) report.replace(at_dir, 3, dir.path());
+    EXPECT_EQ(run.err, report);
+    EXPECT_EQ(directory_entries(dir.path()), row.files);
+    if (!row.report.empty()) {
+      // The later period's file is the one kept.
+      const std::string kept = read_file_bytes(dir.path() + "/" + row.files[0]);
+      EXPECT_NE(kept.find("# Time 2008.01.01 12:00:00"), std::string::npos) << kept;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kalvynex

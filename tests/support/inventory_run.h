@@ -1,0 +1,30 @@
+// Runs kalvynex-inventory's session over a FakeCatalog, as the program
+// would after reading the command line, and captures what it writes.
+#ifndef KALVYNEX_TESTS_SUPPORT_INVENTORY_RUN_H_
+#define KALVYNEX_TESTS_SUPPORT_INVENTORY_RUN_H_
+
+#include <string>
+#include <vector>
+
+#include "tests/support/fake_catalog.h"
+
+namespace kalvynex {
+
+struct SessionRun {
+  int status = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// `args` after the program's name, e.g. {"export", "-f", "sac", "-o", dir}.
+// With `full_output` standard output is /dev/full: every flush fails.
+SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& args,
+                          bool full_output = false);
+
+// A pole-zero text that reads, and a FAP text with two usable lines.
+extern const char kSoundSac[];
+extern const char kSoundFap[];
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_TESTS_SUPPORT_INVENTORY_RUN_H_
