@@ -6,6 +6,7 @@
 #define KALVYNEX_INVENTORY_INVENTORY_H_
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,8 @@ enum class InventoryExit : int {
   kNothingMatched = 3,
   kDatabase = 4,      // connection, table, query
   kOutput = 5,        // a file or standard output could not be written
+  kInternal = 70,     // a fault of the program itself (sysexits' EX_SOFTWARE)
+  kOutOfMemory = 71,  // memory ran out (sysexits' EX_OSERR: a resource of the system)
 };
 
 // What the run takes from the process besides the options.
@@ -37,6 +40,11 @@ struct InventoryEnvironment {
 
 // Runs the command of `options` (help and version included).
 InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvironment& env);
+
+// Runs `run`; an exception that escapes it ends the run with its message:
+// std::bad_alloc as "out of memory" (kOutOfMemory), anything else as
+// "internal error: <what>" (kInternal).
+InventoryExit run_guarded(std::FILE* err, const std::function<InventoryExit()>& run);
 
 // Prints a usage error and the hint to --help; returns kUsage.
 InventoryExit report_usage_error(std::FILE* err, const std::string& message);

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <new>
 
 #include "inventory/inventory.h"
 
@@ -21,27 +19,19 @@ std::optional<std::string> environment_value(const char* name) {
 
 int main(int argc, char** argv) {
   using namespace kalvynex;
-  InventoryExit result = InventoryExit::kDatabase;
-  try {
+  const InventoryExit result = run_guarded(stderr, [argc, argv] {
     InventoryOptions options;
     std::string error;
     if (!parse_inventory_options(argc, argv, &options, &error)) {
-      result = report_usage_error(stderr, error);
-    } else {
-      InventoryEnvironment env;
-      env.settings_files =
-          locate_settings_files(SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
-      env.password = environment_value("KALVYNEX_PASSWORD");
-      env.source_date_epoch = environment_value("SOURCE_DATE_EPOCH");
-      env.progress = ::isatty(STDERR_FILENO) == 1;
-      result = run_inventory(options, env);
+      return report_usage_error(stderr, error);
     }
-  } catch (const std::bad_alloc&) {
-    std::fputs("kalvynex-inventory: out of memory\n", stderr);
-    result = InventoryExit::kOutput;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "kalvynex-inventory: %s\n", e.what());
-    result = InventoryExit::kOutput;
-  }
+    InventoryEnvironment env;
+    env.settings_files =
+        locate_settings_files(SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
+    env.password = environment_value("KALVYNEX_PASSWORD");
+    env.source_date_epoch = environment_value("SOURCE_DATE_EPOCH");
+    env.progress = ::isatty(STDERR_FILENO) == 1;
+    return run_inventory(options, env);
+  });
   return static_cast<int>(result);
 }

@@ -1,7 +1,9 @@
 // The run from the options: help and version, else the session's setup from
 // the options, the password source and the settings files, over the
 // database's catalog.
+#include <exception>
 #include <fstream>
+#include <new>
 
 #include "config/settings.h"
 #include "db/calibration_catalog.h"
@@ -46,6 +48,20 @@ SessionSetup session_setup(const InventoryOptions& options, const InventoryEnvir
 }
 
 }  // namespace
+
+InventoryExit run_guarded(std::FILE* err, const std::function<InventoryExit()>& run) {
+  try {
+    return run();
+  } catch (const std::bad_alloc&) {
+    std::fprintf(err, "%s: out of memory\n", kInventoryProgram);
+    return InventoryExit::kOutOfMemory;
+  } catch (const std::exception& e) {
+    std::fprintf(err, "%s: internal error: %s\n", kInventoryProgram, e.what());
+  } catch (...) {
+    std::fprintf(err, "%s: internal error: unknown exception\n", kInventoryProgram);
+  }
+  return InventoryExit::kInternal;
+}
 
 InventoryExit report_usage_error(std::FILE* err, const std::string& message) {
   std::fprintf(err, "%s: %s\nTry '%s --help' for more information.\n", kInventoryProgram,

@@ -3,11 +3,16 @@
 // each with its one message.
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "inventory/inventory.h"
 #include "tests/support/fake_catalog.h"
 #include "tests/support/inventory_run.h"
 #include "tests/support/temp_dir.h"
@@ -183,6 +188,33 @@ TEST(InventoryExitStatusTest, AnOutputOfTheWrongKindIsFiveBeforeAnyQuery) {
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err, "kalvynex-inventory: " + row.message + "\n");
     EXPECT_EQ(catalog.calls(CatalogCall::kOpenPeriods), 0);
+  }
+}
+
+TEST(InventoryExitStatusTest, AnEscapedExceptionIsAnInternalErrorAndMemoryItsOwnStatus) {
+  const struct {
+    std::function<InventoryExit()> run;
+    int status;
+    std::string err;
+  } rows[] = {
+      {[] { return InventoryExit::kProblems; }, 1, ""},
+      {[]() -> InventoryExit { throw std::bad_alloc(); }, 71,
+       "kalvynex-inventory: out of memory\n"},
+      {[]() -> InventoryExit { throw std::logic_error("no period"); }, 70,
+       "kalvynex-inventory: internal error: no period\n"},
+      {[]() -> InventoryExit { throw std::out_of_range("basic_string::substr"); }, 70,
+       "kalvynex-inventory: internal error: basic_string::substr\n"},
+      {[]() -> InventoryExit { throw 3; }, 70,
+       "kalvynex-inventory: internal error: unknown exception\n"},
+  };
+  for (const auto& row : rows) {
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(static_cast<int>(run_guarded(err, row.run)), row.status);
+    std::rewind(err);
+    char text[200] = {};
+    const std::size_t n = std::fread(text, 1, sizeof text - 1, err);
+    std::fclose(err);
+    EXPECT_EQ(std::string(text, n), row.err);
   }
 }
 
