@@ -137,7 +137,7 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
   dir.write_file("ABC_BHZ_XX_00_20080101.fap/keep", "");
   const struct {
     std::vector<std::string> args;  // quiet: the failure is the only message
-    bool full_output;               // standard output is /dev/full
+    bool failing_output;               // standard output refuses every write
     std::string target;
   } rows[] = {
       {{"list", "-q"}, true, "standard output"},
@@ -159,7 +159,7 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
     std::vector<FakePeriod> periods = sound_periods();
     periods[0].sac += "CONSTANT 1|";
     FakeCatalog catalog(periods);
-    const SessionRun run = run_session_on(catalog, row.args, row.full_output);
+    const SessionRun run = run_session_on(catalog, row.args, row.failing_output);
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err.rfind("kalvynex-inventory: cannot write " + row.target + " (", 0), 0u)
         << run.err;

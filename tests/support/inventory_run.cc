@@ -29,7 +29,7 @@ std::string contents(std::FILE* f) {
 }  // namespace
 
 SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& args,
-                          bool full_output) {
+                          bool failing_output) {
   std::vector<std::string> words = {"kalvynex-inventory"};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -44,13 +44,15 @@ SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& 
   }
   InventoryEnvironment env;
   env.source_date_epoch = "0";
-  env.out = full_output ? std::fopen("/dev/full", "w") : std::tmpfile();
+  // A stream open for reading only: every write to it fails (EBADF), with
+  // no device needed.
+  env.out = failing_output ? std::fopen(KALVYNEX_SOURCE_DIR "/CMakeLists.txt", "r") : std::tmpfile();
   env.err = std::tmpfile();
   SessionSetup setup;
   setup.data_source = "fake";
   setup.output_directory = "/nonexistent-output-directory";
   run.status = static_cast<int>(run_session(options, env, setup, catalog));
-  run.out = full_output ? (std::fclose(env.out), std::string()) : contents(env.out);
+  run.out = failing_output ? (std::fclose(env.out), std::string()) : contents(env.out);
   run.err = contents(env.err);
   return run;
 }

@@ -17,9 +17,9 @@ struct SessionRun {
 };
 
 // `args` after the program's name, e.g. {"export", "-f", "sac", "-o", dir}.
-// With `full_output` standard output is /dev/full: every flush fails.
+// With `failing_output` every write to standard output fails.
 SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& args,
-                          bool full_output = false);
+                          bool failing_output = false);
 
 // A pole-zero text that reads, and a FAP text with two usable lines.
 extern const char kSoundSac[];
