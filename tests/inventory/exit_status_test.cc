@@ -33,12 +33,16 @@ const std::vector<Command> kCommands = {
     {"check", {"check", "--tolerance", "1000"}, true, ""},
     {"sacpz", {"export", "-f", "sacpz"}, true, ""},
     {"sacpz into a file", {"export", "-f", "sacpz", "-o", "DIR/all.pz"}, true, "all.pz"},
-    {"sacpz into a directory", {"export", "-f", "sacpz", "-o", "DIR"}, true,
+    {"sacpz into a directory",
+     {"export", "-f", "sacpz", "-o", "DIR"},
+     true,
      "SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
     {"sac", {"export", "-f", "sac", "-o", "DIR"}, true, "ABC_BHZ_XX_00_20080101.sac"},
     {"fap", {"export", "-f", "fap", "-o", "DIR"}, true, "ABC_BHZ_XX_00_20080101.fap"},
     {"stationxml", {"export", "-f", "stationxml"}, true, ""},
-    {"stationxml into a file", {"export", "-f", "stationxml", "-o", "DIR/net.xml"}, true,
+    {"stationxml into a file",
+     {"export", "-f", "stationxml", "-o", "DIR/net.xml"},
+     true,
      "net.xml"},
 };
 
@@ -115,10 +119,10 @@ TEST(InventoryExitStatusTest, AFailureAfterTheFirstPeriodStillFails) {
   for (const Command& c : kCommands) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    FakeCatalog catalog({fake_period("XX.ABC.00.BHZ", Timestamp::at(2008, 1, 1),
-                                     Timestamp::at(2009, 1, 1), kSoundSac, kSoundFap),
-                         fake_period("XX.ABD.00.BHZ", Timestamp::at(2009, 1, 1), open, kSoundSac,
-                                     kSoundFap)});
+    FakeCatalog catalog(
+        {fake_period("XX.ABC.00.BHZ", Timestamp::at(2008, 1, 1), Timestamp::at(2009, 1, 1),
+                     kSoundSac, kSoundFap),
+         fake_period("XX.ABD.00.BHZ", Timestamp::at(2009, 1, 1), open, kSoundSac, kSoundFap)});
     catalog.fail(CatalogCall::kOpenPeriods, Status::failure(Stage::kLoad, "lost", "08S01"), 2);
     const SessionRun run = run_session_on(catalog, with_dir(c.args, dir.path()));
     EXPECT_EQ(run.status, 4);
@@ -137,7 +141,7 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
   dir.write_file("ABC_BHZ_XX_00_20080101.fap/keep", "");
   const struct {
     std::vector<std::string> args;  // quiet: the failure is the only message
-    bool failing_output;               // standard output refuses every write
+    bool failing_output;            // standard output refuses every write
     std::string target;
   } rows[] = {
       {{"list", "-q"}, true, "standard output"},
@@ -147,7 +151,8 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
       {{"export", "-q", "-f", "stationxml"}, true, "standard output"},
       {{"export", "-q", "-f", "sacpz", "-o", d + "/gone/all.pz"}, false, d + "/gone/all.pz"},
       {{"export", "-q", "-f", "stationxml", "-o", d + "/gone/n.xml"}, false, d + "/gone/n.xml"},
-      {{"export", "-q", "-f", "sacpz", "-o", d}, false,
+      {{"export", "-q", "-f", "sacpz", "-o", d},
+       false,
        d + "/SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
       {{"export", "-q", "-f", "sac", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.sac"},
       {{"export", "-q", "-f", "fap", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.fap"},
@@ -174,7 +179,8 @@ TEST(InventoryExitStatusTest, AnOutputOfTheWrongKindIsFiveBeforeAnyQuery) {
     std::string message;
   } rows[] = {
       {{"export", "-f", "sac", "-o", dir.path() + "/none"},
-       "sac and fap write one file per period: " + dir.path() + "/none is not an existing directory"},
+       "sac and fap write one file per period: " + dir.path() +
+           "/none is not an existing directory"},
       {{"export", "-f", "fap"},  // the settings' directory, which does not exist
        "sac and fap write one file per period: /nonexistent-output-directory is not an existing "
        "directory"},

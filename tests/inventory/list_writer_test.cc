@@ -33,8 +33,8 @@ TEST(ListWriterTest, CsvFieldsQuoteAndDoubleQuotes) {
 std::vector<FakePeriod> listed_periods() {
   Timestamp open;
   open.year = -1;
-  return {fake_period("XX.A\"B.00.BHZ", Timestamp::at(2008, 1, 1), Timestamp::at(2009, 6, 30, 23, 59, 59),
-                      "ZEROS 0|", ""),
+  return {fake_period("XX.A\"B.00.BHZ", Timestamp::at(2008, 1, 1),
+                      Timestamp::at(2009, 6, 30, 23, 59, 59), "ZEROS 0|", ""),
           fake_period("XX.A\"B.00.BHZ", Timestamp::at(2009, 7, 1), open, "", "1 1 0|"),
           fake_period("YY.C,D..B\nZ", Timestamp::at(2010, 1, 2, 3, 4, 5), open, "", "")};
 }
@@ -56,10 +56,12 @@ TEST(ListWriterTest, EachFormatByteForByte) {
        "YY,\"C,D\",,\"B\nZ\",2010-01-02T03:04:05,,no,no\r\n"},
       {"json",
        "[\n"
-       "  {\"network\": \"XX\", \"station\": \"A\\\"B\", \"location\": \"00\", \"channel\": \"BHZ\", "
+       "  {\"network\": \"XX\", \"station\": \"A\\\"B\", \"location\": \"00\", \"channel\": "
+       "\"BHZ\", "
        "\"start\": \"2008-01-01T00:00:00\", \"end\": \"2009-06-30T23:59:59\", \"sac\": true, "
        "\"fap\": false},\n"
-       "  {\"network\": \"XX\", \"station\": \"A\\\"B\", \"location\": \"00\", \"channel\": \"BHZ\", "
+       "  {\"network\": \"XX\", \"station\": \"A\\\"B\", \"location\": \"00\", \"channel\": "
+       "\"BHZ\", "
        "\"start\": \"2009-07-01T00:00:00\", \"end\": null, \"sac\": false, \"fap\": true},\n"
        "  {\"network\": \"YY\", \"station\": \"C,D\", \"location\": \"\", \"channel\": \"B\\nZ\", "
        "\"start\": \"2010-01-02T03:04:05\", \"end\": null, \"sac\": false, \"fap\": false}\n"

@@ -11,9 +11,7 @@ namespace kalvynex {
 
 namespace {
 
-auto order_key(const ChannelCodes& c) {
-  return std::tie(c.network, c.sta, c.location, c.chan);
-}
+auto order_key(const ChannelCodes& c) { return std::tie(c.network, c.sta, c.location, c.chan); }
 
 }  // namespace
 
@@ -56,7 +54,8 @@ Status FakeCatalog::connect(const ConnectionParameters&) { return count(CatalogC
 
 Status FakeCatalog::check_table() { return count(CatalogCall::kCheckTable); }
 
-Status FakeCatalog::find_channels(const CalibrationSelection&, std::vector<ChannelCodes>* channels) {
+Status FakeCatalog::find_channels(const CalibrationSelection&,
+                                  std::vector<ChannelCodes>* channels) {
   channels->clear();
   for (const FakePeriod& p : periods_) {
     if (std::find(channels->begin(), channels->end(), p.period.codes) == channels->end()) {

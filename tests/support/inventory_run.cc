@@ -46,7 +46,8 @@ SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& 
   env.source_date_epoch = "0";
   // A stream open for reading only: every write to it fails (EBADF), with
   // no device needed.
-  env.out = failing_output ? std::fopen(KALVYNEX_SOURCE_DIR "/CMakeLists.txt", "r") : std::tmpfile();
+  env.out =
+      failing_output ? std::fopen(KALVYNEX_SOURCE_DIR "/CMakeLists.txt", "r") : std::tmpfile();
   env.err = std::tmpfile();
   SessionSetup setup;
   setup.data_source = "fake";
