@@ -1,12 +1,23 @@
 #include "response/decimal_text.h"
 
-#include <algorithm>
+#include <cfloat>
+#include <charconv>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace kalvynex {
+
+// The quick path below is exact only where each multiplication or division
+// of doubles is rounded once, to the nearest IEEE binary64 value, and the
+// bits of a double are read as binary64 bits.
+static_assert(std::numeric_limits<double>::is_iec559 && std::numeric_limits<double>::digits == 53,
+              "double must be IEEE binary64");
+static_assert(FLT_EVAL_METHOD == 0,
+              "double arithmetic must be evaluated in double, without excess precision");
+static_assert(std::numeric_limits<double>::round_style == std::round_to_nearest,
+              "double arithmetic must round to nearest");
 
 namespace {
 
@@ -15,11 +26,6 @@ constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kMaxExactPow10 = 22;
-
-// Digits a double holds exactly, with room for every product of them by ten.
-constexpr int kMaxExactDigits = 15;
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // m x 10^exponent, m a whole number below 10^15: the multiplication or
 // division of two exact doubles, rounded once, is the nearest double.
@@ -40,11 +46,10 @@ int decimal_exponent_estimate(double a) {
 
 // The seven significant digits of a normal, non-zero |value| and its decimal
 // exponent, when `value` is the double nearest to that seven-digit decimal
-// (as every number written with "%e" or with fewer digits is). Then the
-// value lies within half a unit of its last binary place of those digits,
-// so they are both its printf rounding to seven digits and, less trailing
-// zeros, its shortest round-trip text: no other decimal of seven digits or
-// fewer comes that close.
+// (as every number written with "%e" or with fewer digits is) and the
+// exponent lies within the exact powers of ten (-16 to 28). Then the value
+// lies within half a unit of its last binary place of those digits, so they
+// are its printf rounding to seven digits.
 bool seven_digits(double value, std::uint32_t* digits, int* decimal_exponent) {
   const double a = std::fabs(value);
   int e = decimal_exponent_estimate(a);
@@ -65,37 +70,6 @@ bool seven_digits(double value, std::uint32_t* digits, int* decimal_exponent) {
     }
   }
   return false;
-}
-
-// The whole number nearest to a x 10^shift (a >= 0), exactly as the
-// exact product or quotient rounds; false when it is at or beyond 4 x 10^15
-// or within a millionth of a tie. The product or quotient is computed
-// with its exact rounding error (fma), so the decision is exact.
-bool round_scaled(double a, int shift, double* rounded) {
-  if (shift < -kMaxExactPow10 || shift > kMaxExactPow10) return false;
-  double q = 0.0;
-  double rest = 0.0;  // a x 10^shift = q + rest, up to a rounding of rest
-  if (shift >= 0) {
-    const double s = kExactPow10[shift];
-    q = a * s;
-    rest = std::fma(a, s, -q);
-  } else {
-    const double d = kExactPow10[-shift];
-    q = a / d;
-    rest = std::fma(-q, d, a) / d;  // the remainder of a rounded quotient is exact
-  }
-  if (!(q < 4e15)) return false;
-  const double n = std::nearbyint(q);
-  if (std::fabs((q - n) + rest) > 0.5 - 1e-6) return false;
-  *rounded = n;
-  return true;
-}
-
-// Ten to the power `n`, 0 <= n <= 16, as a whole number.
-std::uint64_t pow10_integer(int n) {
-  std::uint64_t v = 1;
-  while (n-- > 0) v *= 10;
-  return v;
 }
 
 // The decimal digits of `v`, at least `min_count` of them (zeros in front).
@@ -120,66 +94,6 @@ char* put_exponent(char* p, int exponent, int min_digits) {
 }
 
 }  // namespace
-
-const char* read_plain_decimal(const char* first, const char* last, double* value) {
-  const char* p = first;
-  const bool negative = p != last && *p == '-';
-  if (negative) ++p;
-  // The digits from the first non-zero one are gathered into `mantissa`
-  // (more than fit are read on, but then the number is not taken here).
-  std::uint64_t mantissa = 0;
-  int exponent = 0;  // of the last digit gathered
-  const char* const digits_start = p;
-  while (p != last && *p == '0') ++p;
-  const char* significant_start = p;
-  for (; p != last && is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  std::ptrdiff_t significant = p - significant_start;
-  bool any_digit = p != digits_start;
-  if (p != last && *p == '.') {
-    ++p;
-    const char* const fraction_start = p;
-    if (significant == 0) {
-      while (p != last && *p == '0') ++p;
-    }
-    significant_start = p;
-    for (; p != last && is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    significant += p - significant_start;
-    exponent -= static_cast<int>(std::min<std::ptrdiff_t>(p - fraction_start, 1000));
-    any_digit = any_digit || p != fraction_start;
-  }
-  if (!any_digit || significant > kMaxExactDigits) return nullptr;
-  if (p != last && (*p == 'e' || *p == 'E')) {
-    ++p;
-    const bool negative_exponent = p != last && *p == '-';
-    if (p != last && (*p == '-' || *p == '+')) ++p;
-    const char* const exponent_start = p;
-    int written = 0;
-    for (; p != last && is_digit(*p); ++p) {
-      if (p - exponent_start >= 4) return nullptr;  // far beyond the exact range either way
-      written = written * 10 + (*p - '0');
-    }
-    // "1e" or "1e+" without digits: the library stops before the "e".
-    if (p == exponent_start) return nullptr;
-    exponent += negative_exponent ? -written : written;
-  }
-  double v = 0.0;
-  if (mantissa != 0) {
-    if (exponent < -kMaxExactPow10 || exponent > kMaxExactPow10) return nullptr;
-    v = scale_exact(static_cast<double>(mantissa), exponent);
-  }
-  *value = negative ? -v : v;
-  return p;
-}
-
-std::from_chars_result read_double(const char* first, const char* last, double& value) {
-  double v = 0.0;
-  const char* const end = read_plain_decimal(first, last, &v);
-  if (end != nullptr) {
-    value = v;
-    return {end, std::errc()};
-  }
-  return std::from_chars(first, last, value);
-}
 
 char* put_signed_exponent(char* p, double value) {
   if (value == 0.0) {
@@ -207,106 +121,6 @@ char* put_signed_exponent(char* p, double value) {
   *p++ = '.';
   for (int i = 1; i < 7; ++i) *p++ = text[i];
   return put_exponent(p, exponent, 2);
-}
-
-char* put_shortest(char* p, double value) {
-  std::uint32_t digits = 0;
-  int exponent = 0;
-  if (value == 0.0 || !std::isnormal(value) || !seven_digits(value, &digits, &exponent)) {
-    return std::to_chars(p, p + kDecimalTextRoom, value).ptr;
-  }
-  int count = 7;
-  while (digits % 10 == 0) {
-    digits /= 10;
-    --count;
-  }
-  char text[24];
-  put_integer(text, digits, count);
-  if (value < 0) *p++ = '-';
-
-  // Lengths without the sign: d[.ddd]e+XX against the plain decimal form;
-  // the plain form wins ties.
-  const int magnitude = exponent < 0 ? -exponent : exponent;
-  const int scientific_length = count + (count > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
-  const int fixed_length = exponent >= count - 1 ? exponent + 1
-                           : exponent >= 0       ? count + 1
-                                                 : count + 1 - exponent;
-  if (fixed_length > scientific_length) {
-    *p++ = text[0];
-    if (count > 1) {
-      *p++ = '.';
-      for (int i = 1; i < count; ++i) *p++ = text[i];
-    }
-    return put_exponent(p, exponent, 2);
-  }
-  if (exponent >= count - 1) {  // 1234500
-    for (int i = 0; i < count; ++i) *p++ = text[i];
-    for (int i = count - 1; i < exponent; ++i) *p++ = '0';
-  } else if (exponent >= 0) {  // 12.345
-    for (int i = 0; i < count; ++i) {
-      *p++ = text[i];
-      if (i == exponent) *p++ = '.';
-    }
-  } else {  // 0.0012345
-    *p++ = '0';
-    *p++ = '.';
-    for (int i = -1; i > exponent; --i) *p++ = '0';
-    for (int i = 0; i < count; ++i) *p++ = text[i];
-  }
-  return p;
-}
-
-char* put_fixed_quick(char* p, double value, int precision) {
-  if (!std::isfinite(value) || precision < 0 || precision > 9) return nullptr;
-  double rounded = 0.0;
-  if (!round_scaled(std::fabs(value), precision, &rounded)) return nullptr;
-  const std::uint64_t n = static_cast<std::uint64_t>(rounded);
-  const std::uint64_t unit = pow10_integer(precision);
-  if (std::signbit(value)) *p++ = '-';  // printf keeps the sign of -0.0 and of -1e-9
-  p = put_integer(p, n / unit, 1);
-  if (precision > 0) {
-    *p++ = '.';
-    p = put_integer(p, n % unit, precision);
-  }
-  return p;
-}
-
-char* put_exponent_quick(char* p, double value, int precision, int exponent_digits) {
-  if (!std::isfinite(value) || precision < 0 || precision > 15 || exponent_digits < 1 ||
-      exponent_digits > 3) {
-    return nullptr;
-  }
-  std::uint64_t n = 0;
-  int e = 0;
-  const double a = std::fabs(value);
-  if (a != 0.0) {
-    if (!std::isnormal(a)) return nullptr;
-    e = decimal_exponent_estimate(a);
-    const double low = static_cast<double>(pow10_integer(precision));
-    bool found = false;
-    for (int attempt = 0; attempt < 3 && !found; ++attempt) {
-      double rounded = 0.0;
-      if (!round_scaled(a, precision - e, &rounded)) return nullptr;
-      if (rounded >= low * 10) {
-        ++e;
-      } else if (rounded < low) {
-        --e;
-      } else {
-        n = static_cast<std::uint64_t>(rounded);
-        found = true;
-      }
-    }
-    if (!found) return nullptr;
-  }
-  if (std::signbit(value)) *p++ = '-';
-  char digits[24];
-  char* const last = put_integer(digits, n, precision + 1);
-  *p++ = digits[0];
-  if (precision > 0) {
-    *p++ = '.';
-    for (const char* d = digits + 1; d != last; ++d) *p++ = *d;
-  }
-  return put_exponent(p, e, exponent_digits);
 }
 
 }  // namespace kalvynex

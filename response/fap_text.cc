@@ -1,12 +1,13 @@
 #include "response/fap_text.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <system_error>
 
 #include "core/string_printf.h"
-#include "response/decimal_text.h"
 #include "response/number_format.h"
 
 namespace kalvynex {
@@ -46,23 +47,20 @@ double convert_amplitude(double frequency, double amplitude, const ResponseType&
   return type.direction == 0 ? s * p / amplitude : s * amplitude / p;
 }
 
-// Appends `value` as printf's "%<width>.<precision>f" writes it. The quick
-// path holds every ordinary value; printf writes the rest, into a buffer on
-// the stack or, for a huge fixed-point value, through string_printf. This
-// runs twice per triplet line, so it allocates nothing for the common case.
+// Appends `value` as printf's "%<width>.<precision>f" writes it. The
+// fixed-point form of std::to_chars is printf's text, correctly rounded, with
+// "inf", "-inf", "nan" and "-nan" spelt the same way; it writes on the stack,
+// and string_printf takes a huge value that does not fit there. This runs
+// twice per triplet line, so it allocates nothing for the common case.
 void append_fixed(std::string* out, double value, int width, int precision) {
   char buffer[64];
-  const char* end = put_fixed_quick(buffer, value, precision);
-  if (end == nullptr) {
-    const int length = std::snprintf(buffer, sizeof buffer, "%.*f", precision, value);
-    if (length <= 0) return;
-    if (static_cast<std::size_t>(length) >= sizeof buffer) {
-      *out += string_printf("%*.*f", width, precision, value);
-      return;
-    }
-    end = buffer + length;
+  const std::to_chars_result r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
+  if (r.ec != std::errc()) {
+    *out += string_printf("%*.*f", width, precision, value);
+    return;
   }
-  const std::ptrdiff_t length = end - buffer;
+  const std::ptrdiff_t length = r.ptr - buffer;
   if (width > length) out->append(static_cast<std::size_t>(width - length), ' ');
   out->append(buffer, static_cast<std::size_t>(length));
 }
@@ -83,8 +81,10 @@ bool is_c_space(char c) {
 }
 
 // One number as strtod reads it, from `p` on, after blanks: its end, or
-// null when it is not a plain decimal number (inf, nan, hexadecimal, more
-// digits than the quick path takes...).
+// null when it is not a plain decimal number within the range of double
+// (inf, nan, hexadecimal, 1e400...). std::from_chars reads the same decimal
+// syntax as strtod, without the sign and the blanks, to the same correctly
+// rounded value.
 const char* scan_plain_number(const char* p, const char* end, double* value) {
   while (p != end && is_c_space(*p)) ++p;
   bool negative = false;
@@ -94,11 +94,12 @@ const char* scan_plain_number(const char* p, const char* end, double* value) {
   }
   if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return nullptr;
   double v = 0.0;
-  const char* const stop = read_plain_decimal(p, end, &v);
-  // "0x..." is a hexadecimal number to strtod.
-  if (stop == nullptr || (stop != end && (*stop == 'x' || *stop == 'X'))) return nullptr;
+  const std::from_chars_result r = std::from_chars(p, end, v);
+  // Out of range, strtod gives +-HUGE_VAL or a tiny value, and "0x..." is a
+  // hexadecimal number to it: sscanf reads those lines itself.
+  if (r.ec != std::errc() || (r.ptr != end && (*r.ptr == 'x' || *r.ptr == 'X'))) return nullptr;
   *value = negative ? -v : v;
-  return stop;
+  return r.ptr;
 }
 
 // The three numbers of an ordinary triplet line, read as

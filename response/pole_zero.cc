@@ -9,8 +9,6 @@
 #include <system_error>
 #include <utility>
 
-#include "response/decimal_text.h"
-
 namespace kalvynex {
 namespace {
 
@@ -64,7 +62,7 @@ const char* read_number_word(const char* p, const char* end, double* value) {
   double v = 0.0;
   // The number cannot reach past a blank, so it ends where its word ends or
   // the word holds more than the number.
-  const std::from_chars_result result = read_double(begin, end, v);
+  const std::from_chars_result result = std::from_chars(begin, end, v);
   const char* const stop = result.ptr;
   if (result.ec == std::errc::invalid_argument) return nullptr;
   if (stop != end && *stop != ' ' && *stop != '\t') return nullptr;

@@ -9,7 +9,6 @@
 #include <ctime>
 
 #include "core/string_printf.h"
-#include "response/decimal_text.h"
 
 namespace kalvynex {
 
@@ -17,7 +16,10 @@ namespace {
 
 constexpr const char* kNamespace = "http://www.fdsn.org/xml/station/1";
 
-// Writes the xs:double text of `value` at `p` (room for kDecimalTextRoom
+// Room for the longest shortest form of a double, "-2.2250738585072014e-308".
+constexpr int kXmlDoubleRoom = 32;
+
+// Writes the xs:double text of `value` at `p` (room for kXmlDoubleRoom
 // characters) and returns the end of it: the shortest decimal form that reads
 // back as the same double, and INF, -INF or NaN for the values that have no
 // decimal form.
@@ -25,13 +27,13 @@ char* put_xml_double(char* p, double value) {
   const char* special = std::isnan(value) ? "NaN"
                         : std::isinf(value) ? (value > 0 ? "INF" : "-INF")
                                             : nullptr;
-  if (special == nullptr) return put_shortest(p, value);
+  if (special == nullptr) return std::to_chars(p, p + kXmlDoubleRoom, value).ptr;
   while (*special != '\0') *p++ = *special++;
   return p;
 }
 
 void append_xml_double(std::string* out, double value) {
-  char buffer[kDecimalTextRoom];
+  char buffer[kXmlDoubleRoom];
   out->append(buffer, put_xml_double(buffer, value));
 }
 

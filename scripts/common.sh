@@ -69,10 +69,23 @@ use_quiet_driver_entries() {
   export ODBCSYSINI=$dir
 }
 
-# The psqlODBC log files in /tmp named after this project's programs
-# (psqlodbc_<program>_<user><pid>.log), one per line.
+# The psqlODBC log files of the processes whose ids file $1 lists, one a
+# line, as the tests' process runner records them (KALVYNEX_TEST_PIDS).
+# psqlODBC writes /tmp/psqlodbc_<program>_<user><pid>.log whatever TMPDIR
+# says, so the user and the process id in the name tell a log of this run
+# from the logs of every other program on the machine.
 project_driver_logs() {
-  find /tmp -maxdepth 1 -name 'psqlodbc_*.log' \
-    \( -name 'psqlodbc_kalvynex_*' -o -name 'psqlodbc_kalvynex-*' -o -name 'psqlodbc_runner_*' \
-       -o -name 'psqlodbc_floor_*' \) -newer "$1" -print 2>/dev/null | sort
+  local user
+  user=$(id -un)
+  find /tmp -maxdepth 1 -name "psqlodbc_*_${user}*.log" -user "$(id -u)" -print 2>/dev/null |
+    awk -v suffix="_${user}" 'NR == FNR { started[$1] = 1; next }
+      { name = $0; sub(/\.log$/, "", name); at = length(name) - length(suffix)
+        while (at > 0 && substr(name, at + length(suffix)) ~ /^[0-9]+$/) {
+          if (substr(name, at, length(suffix)) == suffix) {
+            if (substr(name, at + length(suffix)) in started) print $0
+            break
+          }
+          at--
+        }
+      }' "$1" - | sort
 }

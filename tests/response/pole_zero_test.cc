@@ -39,6 +39,8 @@ TEST(ParsePoleZeroTest, ReadsStoredTextsWithUnlistedZerosAtTheOrigin) {
        {C(0.5, -7.0)},
        {C(-0.037, 100.0)},
        1e-310},
+      // 30 is the largest count, however it is written.
+      {"ZEROS 30|POLES +0030|CONSTANT 1", std::vector<C>(30), std::vector<C>(30), 1.0},
   };
   for (const auto& c : cases) {
     PoleZeroResponse response;
@@ -68,9 +70,16 @@ TEST(ParsePoleZeroTest, NamesTheLineAndTheReasonOfEachProblem) {
       {"ZEROS 1|1 2,5|POLES 0|CONSTANT 1", 2, "a value line needs two numbers"},
       {"1 2|ZEROS 1|POLES 0|CONSTANT 1", 1, "a value line outside ZEROS and POLES"},
       {"ZEROS 31|POLES 0|CONSTANT 1", 1, "the count of ZEROS is more than 30"},
+      {"ZEROS 0|POLES 31|CONSTANT 1", 2, "the count of POLES is more than 30"},
+      {"ZEROS 0|POLES +0031|CONSTANT 1", 2, "the count of POLES is more than 30"},
+      {"ZEROS 99|POLES 0|CONSTANT 1", 1, "the count of ZEROS is more than 30"},
+      {"ZEROS 100|POLES 0|CONSTANT 1", 1, "the count of ZEROS is more than 30"},
       {"ZEROS 0|POLES 100000000000|CONSTANT 1", 2, "the count of POLES is more than 30"},
       {"ZEROS -1|POLES 0|CONSTANT 1", 1, "the count of ZEROS is not a whole number"},
       {"ZEROS 2.5|POLES 0|CONSTANT 1", 1, "the count of ZEROS is not a whole number"},
+      {"ZEROS +|POLES 0|CONSTANT 1", 1, "the count of ZEROS is not a whole number"},
+      {"ZEROS ++3|POLES 0|CONSTANT 1", 1, "the count of ZEROS is not a whole number"},
+      {"ZEROS 3+|POLES 0|CONSTANT 1", 1, "the count of ZEROS is not a whole number"},
       {"ZEROS|POLES 0|CONSTANT 1", 1, "ZEROS needs one count"},
       {"ZEROS 0|POLES 0|", 2, "CONSTANT is missing"},
       {"", 1, "CONSTANT is missing"},

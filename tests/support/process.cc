@@ -1,12 +1,15 @@
 #include "tests/support/process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <stdexcept>
+#include <string>
 
 namespace kalvynex {
 
@@ -33,6 +36,22 @@ void drain(int fds[2], std::string* out, std::string* err) {
         --open_count;
       }
     }
+  }
+}
+
+// One line "<pid>\n" appended to the file KALVYNEX_TEST_PIDS names, in one
+// write, so that tests running side by side do not mix their lines.
+void record_pid(pid_t pid) {
+  const char* const file = getenv("KALVYNEX_TEST_PIDS");
+  if (file == nullptr || *file == '\0') return;
+  const std::string line = std::to_string(pid) + "\n";
+  const int fd = open(file, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const bool written =
+      fd >= 0 && write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  if (fd >= 0) close(fd);
+  // The child runs already; the test goes on, and the check is told.
+  if (!written) {
+    std::fprintf(stderr, "cannot record process %ld in %s\n", static_cast<long>(pid), file);
   }
 }
 
@@ -75,8 +94,10 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
+  record_pid(pid);
 
   ProcessResult result;
+  result.pid = pid;
   int fds[2] = {out_pipe[0], err_pipe[0]};
   drain(fds, &result.out, &result.err);
 

@@ -22,12 +22,16 @@ struct ProcessOptions {
 };
 
 struct ProcessResult {
+  long pid = 0;          // the child's process id
   int exit_status = -1;  // 0-255, or 128 + signal number when killed
   std::string out;       // everything written to standard output
   std::string err;       // everything written to standard error
 };
 
 // Starts `program` with `arguments` (argument 0 excluded) and waits for it.
+// When KALVYNEX_TEST_PIDS names a file, the child's process id is appended
+// to it as a line of its own (the test command's check for driver logs left
+// behind counts the logs of those processes only).
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
                           const ProcessOptions& options = {});
 
