@@ -1,5 +1,6 @@
 #include "db/odbc_handle.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -39,19 +40,36 @@ void OdbcHandle::reset() {
 
 OdbcDiagnostic read_diagnostic(const OdbcHandle& handle) {
   constexpr SQLSMALLINT kBufferLength = 1024;
-  std::vector<SQLCHAR> buffer(kBufferLength, 0);
-  SQLCHAR state[6] = {0};
-  SQLINTEGER native = 0;
-  SQLSMALLINT text_length = 0;
+  // A driver that repeats itself cannot make a message without end.
+  constexpr SQLSMALLINT kMostRecords = 16;
   OdbcDiagnostic diagnostic;
   if (!handle) return diagnostic;
-  const SQLRETURN rc = SQLGetDiagRec(handle.type(), handle.get(), 1, state, &native,
-                                     buffer.data(), kBufferLength, &text_length);
-  if (!odbc_succeeded(rc)) return diagnostic;
-  state[5] = 0;
-  buffer.back() = 0;  // the driver manager cuts longer texts; never trust it blindly
-  diagnostic.sqlstate = reinterpret_cast<const char*>(state);
-  diagnostic.text = reinterpret_cast<const char*>(buffer.data());
+  std::vector<SQLCHAR> buffer(kBufferLength, 0);
+  for (SQLSMALLINT record = 1; record <= kMostRecords; ++record) {
+    SQLCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT text_length = 0;
+    std::fill(buffer.begin(), buffer.end(), 0);
+    const SQLRETURN rc = SQLGetDiagRec(handle.type(), handle.get(), record, state, &native,
+                                       buffer.data(), kBufferLength, &text_length);
+    if (!odbc_succeeded(rc)) break;
+    state[5] = 0;
+    buffer.back() = 0;  // the driver manager cuts longer texts; never trust it blindly
+    const char* text = reinterpret_cast<const char*>(buffer.data());
+    if (record == 1) {
+      diagnostic.sqlstate = reinterpret_cast<const char*>(state);
+      diagnostic.text = text;
+      continue;
+    }
+    while (!diagnostic.text.empty() &&
+           (diagnostic.text.back() == '\n' || diagnostic.text.back() == '\r')) {
+      diagnostic.text.pop_back();
+    }
+    diagnostic.text += "\n[";
+    diagnostic.text += reinterpret_cast<const char*>(state);
+    diagnostic.text += "] ";
+    diagnostic.text += text;
+  }
   return diagnostic;
 }
 
