@@ -55,22 +55,22 @@ OdbcDiagnostic read_diagnostic(const OdbcHandle& handle) {
     if (!odbc_succeeded(rc)) break;
     state[5] = 0;
     buffer.back() = 0;  // the driver manager cuts longer texts; never trust it blindly
-    const char* text = reinterpret_cast<const char*>(buffer.data());
-    if (record == 1) {
-      diagnostic.sqlstate = reinterpret_cast<const char*>(state);
-      diagnostic.text = text;
-      continue;
-    }
-    while (!diagnostic.text.empty() &&
-           (diagnostic.text.back() == '\n' || diagnostic.text.back() == '\r')) {
-      diagnostic.text.pop_back();
-    }
-    diagnostic.text += "\n[";
-    diagnostic.text += reinterpret_cast<const char*>(state);
-    diagnostic.text += "] ";
-    diagnostic.text += text;
+    append_diagnostic_record(reinterpret_cast<const char*>(state),
+                             reinterpret_cast<const char*>(buffer.data()), &diagnostic);
   }
   return diagnostic;
+}
+
+void append_diagnostic_record(const std::string& sqlstate, const std::string& text,
+                              OdbcDiagnostic* diagnostic) {
+  if (diagnostic->sqlstate.empty() && diagnostic->text.empty()) {
+    diagnostic->sqlstate = sqlstate;
+    diagnostic->text = text;
+    return;
+  }
+  std::string& joined = diagnostic->text;
+  while (!joined.empty() && (joined.back() == '\n' || joined.back() == '\r')) joined.pop_back();
+  joined += "\n[" + sqlstate + "] " + text;
 }
 
 Status check_odbc(SQLRETURN rc, const OdbcHandle& handle, Stage stage) {

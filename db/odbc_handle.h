@@ -48,12 +48,16 @@ class OdbcHandle {
 struct OdbcDiagnostic {
   std::string sqlstate;  // record 1's; empty when there is no record
   // Record 1's text as the driver wrote it; each further record follows on
-  // a line of its own as "[SQLSTATE] text", the line ends of the text
-  // before it dropped. Each record's text is cut at 1023 bytes.
+  // a line of its own as "[SQLSTATE] text", the line ends that closed the
+  // text before it dropped. Each record's text is cut at 1023 bytes.
   std::string text;
 };
 
 OdbcDiagnostic read_diagnostic(const OdbcHandle& handle);
+
+// Adds diagnostic record `sqlstate`/`text` to *diagnostic in the form above.
+void append_diagnostic_record(const std::string& sqlstate, const std::string& text,
+                              OdbcDiagnostic* diagnostic);
 
 // Success when `rc` is SQL_SUCCESS or SQL_SUCCESS_WITH_INFO; otherwise a
 // failure of `stage` with the diagnostic records of `handle` (SQLSTATE of
