@@ -22,19 +22,25 @@ namespace {
 // by its STARTDATE as the first statement gave it (written by the database
 // itself, so that it compares equal on every backend). Both begin with the
 // columns of a CalibrationRow.
-const std::string kChoose = std::string("select ") + kCalibrationRowColumns +
-                            ",STARTDATE from CALIBRATION where NETWORK=? and LOCATION=? and "
-                            "STA=? and CHAN=? order by STARTDATE";
-const std::string kTextsOfStart = std::string("select ") + kCalibrationRowColumns +
-                                  ",SAC,FAP from CALIBRATION where NETWORK=? and LOCATION=? and "
-                                  "STA=? and CHAN=? and STARTDATE=? order by STARTDATE";
-const std::string kTextsOfNullStart =
-    std::string("select ") + kCalibrationRowColumns +
+constexpr char kChooseRest[] =
+    ",STARTDATE from CALIBRATION where NETWORK=? and LOCATION=? and STA=? and CHAN=? "
+    "order by STARTDATE";
+constexpr char kTextsOfStartRest[] =
+    ",SAC,FAP from CALIBRATION where NETWORK=? and LOCATION=? and STA=? and CHAN=? "
+    "and STARTDATE=? order by STARTDATE";
+constexpr char kTextsOfNullStartRest[] =
     ",SAC,FAP from CALIBRATION where NETWORK=? and LOCATION=? and STA=? and CHAN=? "
     "and STARTDATE is null order by STARTDATE";
 constexpr SQLUSMALLINT kStartKeyColumn = kCalibrationRowColumnCount + 1;
 constexpr SQLUSMALLINT kSacColumn = kCalibrationRowColumnCount + 1;
 constexpr SQLUSMALLINT kFapColumn = kCalibrationRowColumnCount + 2;
+
+// "select" with the row's columns, `rest` and the order's direction.
+std::string select_statement(const char* rest, bool descending) {
+  std::string sql = std::string("select ") + kCalibrationRowColumns + rest;
+  if (descending) sql += " desc";
+  return sql;
+}
 
 // Room for STARTDATE written as text; a longer text is no date.
 constexpr SQLLEN kStartKeyBuffer = 128;
@@ -131,7 +137,7 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
   // The choice reads no text: drivers that hold a whole result in memory
   // (psqlODBC and MariaDB's do) would otherwise hold every text of the
   // channel's history.
-  status = statement.execute(descending ? kChoose + " desc" : kChoose);
+  status = statement.execute(select_statement(kChooseRest, descending));
   if (!status.ok()) {
     // The codes are the only text the statement takes from outside. A code
     // that the database cannot even represent in its character set (say the
@@ -183,10 +189,9 @@ Status CalibrationDb::load_first_match(const ChannelCodes& codes, bool descendin
   // have taken them), so it is the chosen row itself, unless two rows differ
   // in nothing but their texts; the database's order then decides, as it
   // always did.
-  std::string query = choice_key_null ? kTextsOfNullStart : kTextsOfStart;
-  if (descending) query += " desc";
   if (!choice_key_null) statement.add_time_text(choice_key);
-  status = statement.execute(query);
+  status = statement.execute(
+      select_statement(choice_key_null ? kTextsOfNullStartRest : kTextsOfStartRest, descending));
   if (!status.ok()) return status;
   status = row.bind(&statement);
   if (!status.ok()) return status;

@@ -59,9 +59,9 @@ class CalibrationRow {
   bool start_is_end_of_time() const { return !start_is_null() && is_end_of_time(start_); }
   Timestamp end() const { return row_end_date(end_, end_ind_); }
   double sens() const { return sens_ind_ == SQL_NULL_DATA ? -1.0 : sens_; }
-  int16_t id_sens() const { return id_sens_ind_ == SQL_NULL_DATA ? 0 : id_sens_; }
+  int16_t id_sens() const { return id_sens_ind_ == SQL_NULL_DATA ? int16_t{0} : id_sens_; }
   double freq() const { return freq_ind_ == SQL_NULL_DATA ? -1.0 : freq_; }
-  int16_t id_freq() const { return id_freq_ind_ == SQL_NULL_DATA ? 0 : id_freq_; }
+  int16_t id_freq() const { return id_freq_ind_ == SQL_NULL_DATA ? int16_t{0} : id_freq_; }
   Timestamp lddate() const { return row_load_date(lddate_, lddate_ind_); }
 
   Status check_dates() const { return check_row_dates(start(), start_is_null(), end()); }
@@ -73,7 +73,7 @@ class CalibrationRow {
  private:
   SQL_TIMESTAMP_STRUCT start_{}, end_{}, lddate_{};
   double sens_ = 0.0, freq_ = 0.0;
-  SQLSMALLINT id_sens_ = 0, id_freq_ = 0;
+  int16_t id_sens_ = 0, id_freq_ = 0;  // SQL_C_SSHORT
   SQLLEN start_ind_ = 0, end_ind_ = 0, sens_ind_ = 0, id_sens_ind_ = 0, freq_ind_ = 0,
          id_freq_ind_ = 0, lddate_ind_ = 0;
 };

@@ -31,32 +31,26 @@ CancelTimer::~CancelTimer() {
 
 void CancelTimer::start() {
   if (!thread_.joinable()) return;
+  bool wake = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (expired_) return;
     armed_ = true;
     deadline_ = std::chrono::steady_clock::now() + limit_;
+    wake = idle_;
   }
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
 }
 
 void CancelTimer::stop() {
-  if (!thread_.joinable()) return;
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    armed_ = false;
-  }
-  changed_.notify_all();
+  // The thread sees it when it wakes at the deadline; no need to wake it.
+  const std::lock_guard<std::mutex> lock(mutex_);
+  armed_ = false;
 }
 
 void CancelTimer::watch(SQLHSTMT statement) {
   const std::lock_guard<std::mutex> lock(cancel_mutex_);
   statement_ = statement;
-}
-
-bool CancelTimer::expired() const {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  return expired_;
 }
 
 void CancelTimer::cancel() {
@@ -69,18 +63,24 @@ void CancelTimer::cancel() {
 void CancelTimer::run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
+    idle_ = true;
     changed_.wait(lock, [this] { return quit_ || armed_; });
-    if (quit_) return;
-    const auto deadline = deadline_;
-    if (changed_.wait_until(lock, deadline,
-                            [this, deadline] { return quit_ || !armed_ || deadline_ != deadline; })) {
-      continue;
+    idle_ = false;
+    // Until the deadline, which a start meanwhile moves later.
+    while (!quit_ && armed_ && std::chrono::steady_clock::now() < deadline_) {
+      changed_.wait_until(lock, deadline_);
     }
+    if (quit_) return;
+    if (!armed_) continue;
+
     expired_ = true;
     const std::set<int> before_cancel = open_sockets();
     cancel_thread_ = std::thread([this] { cancel(); });
     const auto shutdown_at = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    if (!changed_.wait_until(lock, shutdown_at, [this] { return quit_ || !armed_; })) {
+    while (!quit_ && armed_ && std::chrono::steady_clock::now() < shutdown_at) {
+      changed_.wait_until(lock, shutdown_at);
+    }
+    if (!quit_ && armed_) {
       if (on_expiry_) on_expiry_();
       shut_down_sockets(sockets_opened_since(before_cancel));
     }
