@@ -7,6 +7,15 @@
 // always do; the SQLite3 driver does for a statement with parameters), so the
 // periods are queried per channel: memory follows the longest history of one
 // channel, never the number of periods selected.
+//
+// Time limits: the connection's QUERY_TIMEOUT holds for each call on its
+// own: check_table, find_channels (the query and all its rows), open_periods
+// (the period query), and each next_period and read_texts. A call that
+// outlasts it is cancelled, and when the server or the network does not
+// answer the cancel, the connection's sockets are shut down a second later:
+// the call ends with the driver's text as a failure of its stage, and the
+// connection is lost. The time between calls (writing files, say) never
+// counts.
 #ifndef KALVYNEX_DB_CALIBRATION_CATALOG_H_
 #define KALVYNEX_DB_CALIBRATION_CATALOG_H_
 

@@ -5,25 +5,6 @@
 
 namespace kalvynex {
 
-Timestamp to_timestamp(const SQL_TIMESTAMP_STRUCT& t) {
-  Timestamp result;
-  result.year = t.year;
-  result.month = t.month;
-  result.day = t.day;
-  result.hour = t.hour;
-  result.minute = t.minute;
-  result.second = t.second;
-  result.fraction = 0;  // fractions of a second never take part in anything
-  return result;
-}
-
-// A NULL end or load date: year -1, nothing else.
-Timestamp null_date() {
-  Timestamp result;
-  result.year = -1;
-  return result;
-}
-
 namespace {
 
 // Reads the rest of a text whose first piece has been read: the indicator
@@ -112,17 +93,6 @@ Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const 
   const std::size_t nul = out->find('\0');
   if (nul != std::string::npos) out->resize(nul);
   return Status();
-}
-
-// Reads a timestamp column of the current row; a NULL gives year -1.
-bool read_timestamp_column(SQLHSTMT statement, SQLUSMALLINT column, Timestamp* out) {
-  SQL_TIMESTAMP_STRUCT value{};
-  SQLLEN indicator = 0;
-  const SQLRETURN rc =
-      SQLGetData(statement, column, SQL_C_TYPE_TIMESTAMP, &value, sizeof value, &indicator);
-  if (!odbc_succeeded(rc)) return false;
-  *out = indicator == SQL_NULL_DATA ? null_date() : to_timestamp(value);
-  return true;
 }
 
 }  // namespace kalvynex

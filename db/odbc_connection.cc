@@ -1,14 +1,8 @@
 #include "db/odbc_connection.h"
 
-#include <dirent.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <set>
 #include <vector>
 
-#include "db/cancel_timer.h"
+#include "db/process_sockets.h"
 
 namespace kalvynex {
 
@@ -20,32 +14,8 @@ SQLCHAR* sql_text(const char* text) {
   return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text));
 }
 
-namespace {
-
-// The descriptors of this process that are sockets.
-std::set<int> open_sockets() {
-  std::set<int> sockets;
-  DIR* dir = opendir("/proc/self/fd");
-  if (dir == nullptr) return sockets;
-  const int own = dirfd(dir);
-  while (const dirent* entry = readdir(dir)) {
-    char* end = nullptr;
-    const long fd = std::strtol(entry->d_name, &end, 10);
-    if (end == entry->d_name || *end != '\0' || fd == own) continue;
-    struct stat st {};
-    if (fstat(static_cast<int>(fd), &st) == 0 && S_ISSOCK(st.st_mode)) {
-      sockets.insert(static_cast<int>(fd));
-    }
-  }
-  closedir(dir);
-  return sockets;
-}
-
-}  // namespace
-
 Status OdbcConnection::open(const ConnectionParameters& parameters) {
-  connection_.reset();
-  environment_.reset();
+  close();
 
   if (!odbc_succeeded(environment_.allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE))) {
     return Status::failure(Stage::kConnect, "ENV initialization error");
@@ -80,27 +50,33 @@ Status OdbcConnection::open(const ConnectionParameters& parameters) {
   // MariaDB driver does, at a server that accepts and never answers). One
   // second after the limit, the sockets that the login opened are shut
   // down: the waiting driver sees the connection end and fails with its own
-  // text. Sockets that were open before are left alone.
+  // text. Sockets that were open before are left alone. The sockets that the
+  // login opened are the connection's own, which a query's time limit shuts
+  // down in the same way.
   const std::set<int> sockets_before = open_sockets();
-  const int login_timeout = parameters.login_timeout;
   SQLRETURN rc = SQL_ERROR;
   {
     // Stopped as soon as the login returns.
-    const CancelTimer login_timer(login_timeout > 0 ? login_timeout + 1 : 0, [&sockets_before] {
-      for (const int fd : open_sockets()) {
-        if (sockets_before.count(fd) == 0) shutdown(fd, SHUT_RDWR);
-      }
+    const CancelTimer login_timer(parameters.login_timeout, [&sockets_before] {
+      kalvynex::shut_down_sockets(sockets_opened_since(sockets_before));
     });
     rc = SQLConnect(connection_.get(), sql_text(parameters.data_source), SQL_NTS,
                     sql_text(parameters.user), SQL_NTS, sql_text(parameters.password), SQL_NTS);
   }
   Status status = check_odbc(rc, connection_, Stage::kConnect);
   if (!status.ok()) {
-    connection_.reset();
-    environment_.reset();
+    close();
+    return status;
   }
+  sockets_ = sockets_opened_since(sockets_before);
   return status;
 }
+
+std::unique_ptr<CancelTimer> OdbcConnection::query_timer(bool started) const {
+  return std::make_unique<CancelTimer>(query_timeout_, [this] { shut_down_sockets(); }, started);
+}
+
+void OdbcConnection::shut_down_sockets() const { kalvynex::shut_down_sockets(sockets_); }
 
 Status OdbcConnection::new_statement(Stage stage, OdbcHandle* statement) const {
   if (!odbc_succeeded(statement->allocate(SQL_HANDLE_STMT, connection_.get()))) {

@@ -3,10 +3,13 @@
 #ifndef KALVYNEX_DB_ODBC_CONNECTION_H_
 #define KALVYNEX_DB_ODBC_CONNECTION_H_
 
+#include <memory>
+#include <set>
 #include <string>
 
 #include "core/status.h"
 #include "db/calibration_source.h"
+#include "db/cancel_timer.h"
 #include "db/odbc_handle.h"
 
 namespace kalvynex {
@@ -27,6 +30,7 @@ class OdbcConnection {
   void close() {
     connection_.reset();
     environment_.reset();
+    sockets_.clear();
   }
 
   // A new statement handle on this connection, in *statement, with the
@@ -35,6 +39,17 @@ class OdbcConnection {
 
   // Seconds that each stage's queries may take; 0: no limit.
   int query_timeout() const { return query_timeout_; }
+
+  // The time limit of a stage's queries on this connection (query_timeout()
+  // seconds, from now unless `started` is false): the watched statement is
+  // cancelled when the time is up, and a second later the connection's
+  // sockets are shut down, so that a server or network that stopped
+  // answering cannot hold the stage longer.
+  std::unique_ptr<CancelTimer> query_timer(bool started = true) const;
+
+  // Shuts down the sockets that the login opened: every call waiting on the
+  // server ends with the driver's text, and the connection is lost.
+  void shut_down_sockets() const;
 
   // The connection's catalog (its database), or empty when the driver names
   // none.
@@ -46,6 +61,8 @@ class OdbcConnection {
   OdbcHandle environment_;
   OdbcHandle connection_;
   int query_timeout_ = 0;
+  // The sockets that the login opened (none for a driver without a server).
+  std::set<int> sockets_;
 };
 
 // `text` as the ODBC API takes input texts.

@@ -1,5 +1,6 @@
 #include "db/odbc_handle.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -39,20 +40,37 @@ void OdbcHandle::reset() {
 
 OdbcDiagnostic read_diagnostic(const OdbcHandle& handle) {
   constexpr SQLSMALLINT kBufferLength = 1024;
-  std::vector<SQLCHAR> buffer(kBufferLength, 0);
-  SQLCHAR state[6] = {0};
-  SQLINTEGER native = 0;
-  SQLSMALLINT text_length = 0;
+  // A driver that repeats itself cannot make a message without end.
+  constexpr SQLSMALLINT kMostRecords = 16;
   OdbcDiagnostic diagnostic;
   if (!handle) return diagnostic;
-  const SQLRETURN rc = SQLGetDiagRec(handle.type(), handle.get(), 1, state, &native,
-                                     buffer.data(), kBufferLength, &text_length);
-  if (!odbc_succeeded(rc)) return diagnostic;
-  state[5] = 0;
-  buffer.back() = 0;  // the driver manager cuts longer texts; never trust it blindly
-  diagnostic.sqlstate = reinterpret_cast<const char*>(state);
-  diagnostic.text = reinterpret_cast<const char*>(buffer.data());
+  std::vector<SQLCHAR> buffer(kBufferLength, 0);
+  for (SQLSMALLINT record = 1; record <= kMostRecords; ++record) {
+    SQLCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT text_length = 0;
+    std::fill(buffer.begin(), buffer.end(), 0);
+    const SQLRETURN rc = SQLGetDiagRec(handle.type(), handle.get(), record, state, &native,
+                                       buffer.data(), kBufferLength, &text_length);
+    if (!odbc_succeeded(rc)) break;
+    state[5] = 0;
+    buffer.back() = 0;  // the driver manager cuts longer texts; never trust it blindly
+    append_diagnostic_record(reinterpret_cast<const char*>(state),
+                             reinterpret_cast<const char*>(buffer.data()), &diagnostic);
+  }
   return diagnostic;
+}
+
+void append_diagnostic_record(const std::string& sqlstate, const std::string& text,
+                              OdbcDiagnostic* diagnostic) {
+  if (diagnostic->sqlstate.empty() && diagnostic->text.empty()) {
+    diagnostic->sqlstate = sqlstate;
+    diagnostic->text = text;
+    return;
+  }
+  std::string& joined = diagnostic->text;
+  while (!joined.empty() && (joined.back() == '\n' || joined.back() == '\r')) joined.pop_back();
+  joined += "\n[" + sqlstate + "] " + text;
 }
 
 Status check_odbc(SQLRETURN rc, const OdbcHandle& handle, Stage stage) {

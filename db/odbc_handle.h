@@ -44,17 +44,24 @@ class OdbcHandle {
   SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// Diagnostic record 1 of a handle.
+// The diagnostic records of a handle's last call.
 struct OdbcDiagnostic {
-  std::string sqlstate;  // empty when there is no record
-  std::string text;      // at most 1023 bytes
+  std::string sqlstate;  // record 1's; empty when there is no record
+  // Record 1's text as the driver wrote it; each further record follows on
+  // a line of its own as "[SQLSTATE] text", the line ends that closed the
+  // text before it dropped. Each record's text is cut at 1023 bytes.
+  std::string text;
 };
 
 OdbcDiagnostic read_diagnostic(const OdbcHandle& handle);
 
+// Adds diagnostic record `sqlstate`/`text` to *diagnostic in the form above.
+void append_diagnostic_record(const std::string& sqlstate, const std::string& text,
+                              OdbcDiagnostic* diagnostic);
+
 // Success when `rc` is SQL_SUCCESS or SQL_SUCCESS_WITH_INFO; otherwise a
-// failure of `stage` with diagnostic record 1 of `handle`. Every ODBC call
-// whose failure matters goes through here.
+// failure of `stage` with the diagnostic records of `handle` (SQLSTATE of
+// record 1). Every ODBC call whose failure matters goes through here.
 Status check_odbc(SQLRETURN rc, const OdbcHandle& handle, Stage stage);
 
 }  // namespace kalvynex

@@ -40,7 +40,7 @@ struct CalibrationSelection {
 struct CatalogPeriod {
   ChannelCodes codes;
   Timestamp startdate;
-  Timestamp enddate;    // year -1 when NULL (open)
+  Timestamp enddate;    // year -1 when open: NULL, or 9999-12-31 23:59:59
   double sens = -1.0;   // NULL: -1.0
   int16_t id_sens = 0;  // NULL: 0
   double freq = -1.0;   // NULL: -1.0

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/text_rules.h"
+#include "db/statement.h"
 
 namespace kalvynex {
 
@@ -16,10 +17,10 @@ constexpr SQLLEN kColumnNameBuffer = 32;
 }  // namespace
 
 Status check_calibration_table(const OdbcConnection& connection, CancelTimer* timer) {
-  OdbcHandle statement;
-  Status status = connection.new_statement(Stage::kFindTable, &statement);
+  Statement statement;
+  Status status = statement.open(connection, Stage::kFindTable, timer);
   if (!status.ok()) return status;
-  const WatchedStatement watched(timer, statement.get());
+  const SQLHSTMT handle = statement.handle().get();
 
   // Some drivers search every database the user can see when no catalog is
   // given; the connection's own catalog, when it reports one, keeps a
@@ -29,35 +30,34 @@ Status check_calibration_table(const OdbcConnection& connection, CancelTimer* ti
   const SQLSMALLINT catalog_length = catalog.empty() ? 0 : SQL_NTS;
 
   // The quotes belong to the type list: only base tables count, not views.
-  status = check_odbc(SQLTables(statement.get(), catalog_name, catalog_length, nullptr, 0,
-                                sql_text("CALIBRATION"), SQL_NTS, sql_text("'TABLE'"), SQL_NTS),
-                      statement, Stage::kFindTable);
+  status = statement.check_call(SQLTables(handle, catalog_name, catalog_length, nullptr, 0,
+                                          sql_text("CALIBRATION"), SQL_NTS, sql_text("'TABLE'"),
+                                          SQL_NTS));
   if (!status.ok()) return status;
-  const SQLRETURN rc = SQLFetch(statement.get());
-  if (rc == SQL_NO_DATA) return Status::failure(Stage::kReadColumns, "NOT FOUND");
-  status = check_odbc(rc, statement, Stage::kReadColumns);
+  statement.set_stage(Stage::kReadColumns);
+  bool found_table = false;
+  status = statement.fetch(&found_table);
   if (!status.ok()) return status;
-  SQLCloseCursor(statement.get());
+  if (!found_table) return Status::failure(Stage::kReadColumns, "NOT FOUND");
+  status = statement.close_cursor();
+  if (!status.ok()) return status;
 
-  status = check_odbc(SQLColumns(statement.get(), catalog_name, catalog_length, nullptr, 0,
-                                 sql_text("CALIBRATION"), SQL_NTS, nullptr, 0),
-                      statement, Stage::kReadColumns);
+  status = statement.check_call(SQLColumns(handle, catalog_name, catalog_length, nullptr, 0,
+                                           sql_text("CALIBRATION"), SQL_NTS, nullptr, 0));
   if (!status.ok()) return status;
 
   std::vector<char> name(kColumnNameBuffer, 0);
   SQLLEN name_length = 0;
-  status = check_odbc(
-      SQLBindCol(statement.get(), 4, SQL_C_CHAR, name.data(), kColumnNameBuffer, &name_length),
-      statement, Stage::kReadColumns);
+  status = statement.bind_column(4, SQL_C_CHAR, name.data(), kColumnNameBuffer, &name_length);
   if (!status.ok()) return status;
 
   std::array<bool, kCalibrationColumns.size()> found{};
   for (;;) {
     name_length = 0;
-    const SQLRETURN fetched = SQLFetch(statement.get());
-    if (fetched == SQL_NO_DATA) break;
-    status = check_odbc(fetched, statement, Stage::kReadColumns);
+    bool fetched = false;
+    status = statement.fetch(&fetched);
     if (!status.ok()) return status;
+    if (!fetched) break;
     // A name that filled the buffer was cut, and a cut name matches nothing.
     if (name_length < 0 || name_length >= kColumnNameBuffer) continue;
     const std::string column(name.data(), strnlen(name.data(), static_cast<size_t>(name_length)));
@@ -68,7 +68,6 @@ Status check_calibration_table(const OdbcConnection& connection, CancelTimer* ti
       }
     }
   }
-  SQLCloseCursor(statement.get());
 
   std::string missing;
   for (std::size_t i = 0; i < kCalibrationColumns.size(); ++i) {

@@ -82,10 +82,11 @@ bool same_response(const SacPz& a, const SacPz& b) {
 
 // Generated periods: four channels with several periods each, pole-zero
 // texts in the forms the table holds (lower-case keywords, "*" comments,
-// listed zeros, CR LF), two periods of one day on one channel, and one
-// period whose SAC text SAC cannot read.
+// listed zeros, CR LF), two periods of one day on one channel, one period
+// whose SAC text SAC cannot read, and open ends stored as NULL, as
+// 9999-12-31 23:59:59 and as 'infinity'.
 struct GeneratedPeriod {
-  std::string network, sta, location, chan, start, end;  // end empty: open
+  std::string network, sta, location, chan, start, end;  // end empty: NULL
   std::string sac, fap;                                  // empty: NULL
 };
 
@@ -106,6 +107,10 @@ std::vector<GeneratedPeriod> generated_periods() {
       row.chan = s % 2 == 0 ? "HHZ" : "LHN";
       row.start = string_printf("%04d-%02d-%02d %02d:00:00", 2000 + 3 * p, 1 + s, 1 + p, p);
       if (p < 3) row.end = string_printf("%04d-%02d-%02d %02d:00:00", 2003 + 3 * p, 1 + s, 1 + p, p);
+      // Open ends written as the latest time a timestamp holds, and as
+      // PostgreSQL's 'infinity' (which its driver delivers as that time).
+      if (s == 0 && p == 3) row.end = "9999-12-31 23:59:59";
+      if (s == 1 && p == 3) row.end = "infinity";
       // Two periods on one day: the file of the day holds the second.
       if (s == 1 && p == 1) row.end = string_printf("%04d-%02d-%02d 12:00:00", 2003, 2, 2);
       if (s == 1 && p == 2) row.start = string_printf("%04d-%02d-%02d 12:00:01", 2003, 2, 2);
@@ -151,9 +156,13 @@ class InventoryTest : public E2eTest {
 
   void insert_generated() {
     for (const GeneratedPeriod& r : generated_periods()) {
+      // Only PostgreSQL knows 'infinity'.
+      const std::string end = r.end == "infinity" && database().backend() != Backend::PostgreSQL
+                                  ? "9999-12-31 23:59:59"
+                                  : r.end;
       database().execute("INSERT INTO CALIBRATION VALUES ('" + r.network + "', '" + r.location +
                          "', '" + r.sta + "', '" + r.chan + "', '" + r.start + "', " +
-                         (r.end.empty() ? "NULL" : "'" + r.end + "'") +
+                         (end.empty() ? "NULL" : "'" + end + "'") +
                          ", 1.5e9, 1, 1.0, 1, " + sql_text_or_null(r.sac) + ", " +
                          sql_text_or_null(r.fap) + ", '2020-01-01 00:00:00')");
     }
@@ -314,12 +323,17 @@ TEST_P(InventoryTest, SacpzExportIsReadByTheSacRulesAsTheStoredResponse) {
             "kalvynex-inventory: XX.ABC.00.BHN 2011-01-01T00:00:00: no SAC text; skipped\n"
             "kalvynex-inventory: YY.GHI.10.BHZ 2012-01-01T00:00:00: no SAC text; skipped\n");
 
-  // The stored texts by "NET.STA.LOC.CHA START".
-  std::map<std::string, std::string> stored;
+  // The stored texts and ends by "NET.STA.LOC.CHA START".
+  std::map<std::string, std::string> stored, ends;
   for (const GeneratedPeriod& r : generated_periods()) {
     std::string start = r.start;
     start[10] = 'T';
-    stored[r.network + "." + r.sta + "." + r.location + "." + r.chan + " " + start] = r.sac;
+    const std::string key = r.network + "." + r.sta + "." + r.location + "." + r.chan + " " + start;
+    stored[key] = r.sac;
+    // Every open end, however stored, as SAC's open end.
+    std::string end = r.end == "9999-12-31 23:59:59" || r.end == "infinity" ? "" : r.end;
+    if (!end.empty()) end[10] = 'T';
+    ends[key] = end;
   }
   const std::string demo_1 =
       "ZEROS 2|POLES 4|-0.0370 0.0370|-0.0370 -0.0370|-222.1 222.1|-222.1 -222.1|CONSTANT ";
@@ -352,6 +366,10 @@ TEST_P(InventoryTest, SacpzExportIsReadByTheSacRulesAsTheStoredResponse) {
     const std::string key = field("NETWORK") + "." + field("STATION") + "." + field("LOCATION") +
                             "." + field("CHANNEL") + " " + field("START");
     EXPECT_EQ(field("CREATED"), "2023-11-14T22:13:20") << key;
+    if (ends.count(key) != 0) {
+      EXPECT_EQ(field("END"), ends[key].empty() ? "2599-12-31T23:59:59" : ends[key]) << key;
+      ends.erase(key);
+    }
     EXPECT_NE(block.find("* INPUT UNIT        : M\n* OUTPUT UNIT       : COUNTS\n"),
               std::string::npos);
     SacPz written, expected;
@@ -362,6 +380,8 @@ TEST_P(InventoryTest, SacpzExportIsReadByTheSacRulesAsTheStoredResponse) {
     ++compared;
   }
   EXPECT_EQ(compared, 4 + 14);
+  // Each written but the one whose text SAC cannot read and the one without.
+  EXPECT_EQ(ends.size(), 2u);
   // Periods in time order within the channel; the open end as SAC's.
   EXPECT_LT(text.find("START             : 2001-01-01"), text.find("START             : 2005-03-01"));
   EXPECT_NE(text.find("END               : 2599-12-31T23:59:59\n"), std::string::npos);
