@@ -1,10 +1,8 @@
 // kalvynex: exports the response of one seismic channel from the calibration
 // database into a ".sac" or ".fap" file. See README.md for usage.
-#include <fcntl.h>
 #include <strings.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -12,24 +10,10 @@
 #include <new>
 
 #include "app/main_flow.h"
-#include "core/file_replace.h"
+#include "core/process_guard.h"
 #include "db/calibration_db.h"
 
 namespace {
-
-// Started with descriptor 0, 1 or 2 closed, the next file or socket opened
-// would take its place: the stage report would go into the database
-// connection. /dev/null fills every gap first.
-void fill_standard_descriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1) continue;
-    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (opened >= 0 && opened != fd) {
-      dup2(opened, fd);
-      close(opened);
-    }
-  }
-}
 
 // Overwrites the value of every PASSWORD= argument with "x"s, as database
 // clients do, so that other users do not see it in the process list for
@@ -41,28 +25,6 @@ void hide_passwords(int argc, char** argv) {
     if (strncasecmp(argv[i], kPrefix, prefix_length) != 0) continue;
     char* const value = argv[i] + prefix_length;
     std::memset(value, 'x', std::strlen(value));
-  }
-}
-
-// SIGINT, SIGTERM and SIGHUP end the run as they would have, after removing
-// a hidden temporary file that the writing stage may have named: the
-// signal's default action then gives the caller the conventional status
-// 128 + signal.
-void end_on_signal(int signal_number) {
-  kalvynex::remove_pending_temporary_file();
-  std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
-}
-
-void handle_ending_signals() {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction action {};
-    // A signal ignored by whoever started the run stays ignored.
-    if (sigaction(signal_number, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) continue;
-    action = {};
-    action.sa_handler = end_on_signal;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal_number, &action, nullptr);
   }
 }
 
