@@ -3,11 +3,11 @@
 #include <getopt.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "core/timestamp.h"
+#include "inventory/selection_time.h"
 
 namespace kalvynex {
 
@@ -21,22 +21,6 @@ constexpr int kUserOption = 1004;
 constexpr int kPasswordFileOption = 1005;
 constexpr int kStationsOption = 1006;
 constexpr int kToleranceOption = 1007;
-
-int days_in_month(int year, int month) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && is_leap_year(year) ? 29 : kDays[month - 1];
-}
-
-bool all_digits(const std::string& text, std::size_t begin, std::size_t count) {
-  for (std::size_t i = begin; i < begin + count; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  return true;
-}
-
-int number_at(const std::string& text, std::size_t begin, std::size_t count) {
-  return std::stoi(text.substr(begin, count));
-}
 
 // "A,B,C" into its items; false when an item is empty.
 bool split_codes(const std::string& list, std::vector<std::string>* out) {
@@ -53,36 +37,6 @@ bool split_codes(const std::string& list, std::vector<std::string>* out) {
 }
 
 }  // namespace
-
-bool parse_selection_time(const std::string& text, Timestamp* out) {
-  const bool date_only = text.size() == 10;
-  if (!date_only && text.size() != 19) return false;
-  if (!all_digits(text, 0, 4) || text[4] != '-' || !all_digits(text, 5, 2) || text[7] != '-' ||
-      !all_digits(text, 8, 2)) {
-    return false;
-  }
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  if (!date_only) {
-    if ((text[10] != 'T' && text[10] != ' ') || !all_digits(text, 11, 2) || text[13] != ':' ||
-        !all_digits(text, 14, 2) || text[16] != ':' || !all_digits(text, 17, 2)) {
-      return false;
-    }
-    hour = number_at(text, 11, 2);
-    minute = number_at(text, 14, 2);
-    second = number_at(text, 17, 2);
-  }
-  const int year = number_at(text, 0, 4);
-  const int month = number_at(text, 5, 2);
-  const int day = number_at(text, 8, 2);
-  if (year < 1 || month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) ||
-      hour > 23 || minute > 59 || second > 59) {
-    return false;
-  }
-  *out = Timestamp::at(year, month, day, hour, minute, second);
-  return true;
-}
 
 bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::string* error) {
   *out = InventoryOptions();
@@ -264,55 +218,6 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     return false;
   }
   return true;
-}
-
-std::string inventory_usage_text() {
-  return "Usage: kalvynex-inventory COMMAND [OPTIONS]\n"
-         "Lists and exports the calibrations of the table CALIBRATION.\n"
-         "\n"
-         "Commands:\n"
-         "  list    one line per calibration period: codes, start, end, SAC and FAP\n"
-         "  export  writes the responses of the selected periods\n"
-         "  check   reports what is wrong with the selected periods; writes nothing\n"
-         "\n"
-         "Selection (codes: comma-separated lists with * and ? wildcards):\n"
-         "  -n, --network=CODES    network codes\n"
-         "  -s, --station=CODES    station codes\n"
-         "  -l, --location=CODES   location codes; -- names the empty location\n"
-         "  -c, --channel=CODES    channel codes\n"
-         "      --time=T           periods valid at T\n"
-         "      --start=T          periods that end at T or later\n"
-         "      --end=T            periods that start at T or earlier\n"
-         "  T is YYYY-MM-DD, YYYY-MM-DDTHH:MM:SS or YYYY-MM-DD HH:MM:SS.\n"
-         "\n"
-         "Output:\n"
-         "  -f, --format=FORMAT    list: text (default), csv or json;\n"
-         "                         export: sacpz, sac, fap or stationxml (required);\n"
-         "                         check: text (default) or json\n"
-         "  -o, --output=PATH      export: a file, - (standard output) or an existing\n"
-         "                         directory (one file per period); sacpz and\n"
-         "                         stationxml go to standard output by default,\n"
-         "                         sac and fap to the output directory of the settings\n"
-         "  -t, --type-out=TYPE    export sac and fap: the form TYPE_OUT names\n"
-         "                         (GSE2, QEV or kind,direction,order; default GSE2)\n"
-         "      --stations=FILE    export stationxml: station coordinates, CSV lines of\n"
-         "                         network,station,latitude,longitude,elevation[,site]\n"
-         "      --tolerance=DB     check: largest accepted difference between the SAC\n"
-         "                         and FAP amplitudes, in dB (default 1)\n"
-         "\n"
-         "Connection (what is not given comes from kalvynex.ini and qev.ini):\n"
-         "      --dsn=NAME         ODBC data source\n"
-         "      --user=NAME        database user\n"
-         "      --password-file=FILE  the password is the file's first line\n"
-         "  The password may also come from the environment variable KALVYNEX_PASSWORD.\n"
-         "\n"
-         "  -q, --quiet            no progress line and no per-period warnings\n"
-         "  -h, --help             this text\n"
-         "  -V, --version          the version\n"
-         "\n"
-         "Exit status: 0 done; 1 check found problems, or periods skipped or file name\n"
-         "clashes (reported on standard error); 2 usage error; 3 nothing matched the\n"
-         "selection; 4 database error; 5 output error.\n";
 }
 
 }  // namespace kalvynex

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/timestamp.h"
+#include "inventory/selection_time.h"
 #include "db/calibration_catalog.h"
 
 namespace kalvynex {
@@ -33,10 +34,6 @@ struct InventoryOptions {
   std::optional<std::string> password_file;
   CalibrationSelection selection;
 };
-
-// Reads "YYYY-MM-DD", "YYYY-MM-DDTHH:MM:SS" or the same with a blank for the
-// "T"; a real calendar time only (years 1 to 9999). False for anything else.
-bool parse_selection_time(const std::string& text, Timestamp* out);
 
 // Reads the arguments (argument 0 is the program). False with a message in
 // *error for a usage error; --help and --version end the reading with true.
