@@ -1,13 +1,12 @@
 #include "config/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
+#include "config/regular_file.h"
 #include "core/text_rules.h"
 
 namespace kalvynex {
@@ -77,14 +76,9 @@ std::string unquote(const std::string& value, bool cut, char last) {
 // Opens `path` for reading when it is a regular file: a FIFO would block, a
 // device such as /dev/zero never ends, and a directory holds no settings;
 // each counts as a missing file. Null when absent.
-std::FILE* open_regular_file(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+std::FILE* open_settings_file(const std::string& path) {
+  const int fd = open_regular_file(path, nullptr);
   if (fd < 0) return nullptr;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
   std::FILE* file = fdopen(fd, "rb");
   if (file == nullptr) close(fd);
   return file;
@@ -99,7 +93,7 @@ std::optional<std::string> find_value(const std::string& path,
                                       const std::string& section,
                                       const std::string& key) {
   if (path.empty()) return std::nullopt;
-  std::FILE* const file = open_regular_file(path);
+  std::FILE* const file = open_settings_file(path);
   if (file == nullptr) return std::nullopt;
   std::optional<std::string> value = find_value_in(file, section, key);
   std::fclose(file);
@@ -146,7 +140,7 @@ std::optional<std::string> find_value_in(std::FILE* file, const std::string& sec
 }  // namespace
 
 bool is_readable_regular_file(const std::string& path) {
-  std::FILE* const file = open_regular_file(path);
+  std::FILE* const file = open_settings_file(path);
   if (file == nullptr) return false;
   std::fclose(file);
   return true;

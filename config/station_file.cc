@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "config/regular_file.h"
 #include "core/string_printf.h"
+#include "core/text_rules.h"
 
 namespace kalvynex {
 
@@ -52,12 +54,53 @@ bool split_fields(const std::string& line, std::vector<std::string>* fields) {
   }
 }
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A plain decimal number: an optional sign, digits with an optional point
+// (at least one digit), an optional exponent; finite. No hexadecimal, no
+// inf or nan, nothing after the number.
 bool read_number(const std::string& text, double* value) {
-  if (text.empty()) return false;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t digits = 0;
+  for (; i < text.size() && is_digit(text[i]); ++i) ++digits;
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && is_digit(text[i]); ++i) ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (i >= text.size() || !is_digit(text[i])) return false;
+    while (i < text.size() && is_digit(text[i])) ++i;
+  }
+  if (i != text.size()) return false;
   char* end = nullptr;
   errno = 0;
   *value = std::strtod(text.c_str(), &end);
   return *end == '\0' && errno == 0 && std::isfinite(*value);
+}
+
+// A header: the column names, compared without case.
+bool is_header(const std::vector<std::string>& fields) {
+  static const char* const kNames[] = {"network", "station", "latitude", "longitude",
+                                       "elevation", "site"};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (!equals_ignore_case(fields[i], kNames[i]) &&
+        !(i == 5 && equals_ignore_case(fields[i], "site name"))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The first control byte of `line` (below 0x20 but the tab, or 0x7F), or -1.
+int control_byte(const std::string& line) {
+  for (const char c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return byte;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -74,7 +117,8 @@ bool parse_station_file(const std::string& text, StationPlaces* out, std::string
   std::vector<std::string> fields;
   int number = 0;
   bool header_possible = true;
-  std::size_t start = 0;
+  // A UTF-8 byte order mark before the first line is not part of it.
+  std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
@@ -82,35 +126,39 @@ bool parse_station_file(const std::string& text, StationPlaces* out, std::string
     start = end + 1;
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t first = 0;
-    while (first < line.size() && is_blank(line[first])) ++first;
-    if (first == line.size() || line[first] == '#') continue;
     auto fail = [&](const std::string& why) {
       *error = string_printf("line %d: ", number) + why;
       return false;
     };
+    const int control = control_byte(line);
+    if (control >= 0) return fail(string_printf("control byte \\x%02x", control));
+    std::size_t first = 0;
+    while (first < line.size() && is_blank(line[first])) ++first;
+    if (first == line.size() || line[first] == '#') continue;
     if (!split_fields(line, &fields)) return fail("a quoted field is not closed properly");
     if (fields.size() < 5 || fields.size() > 6) {
       return fail(string_printf("%zu fields; expected network,station,latitude,longitude,"
                                 "elevation and an optional site name",
                                 fields.size()));
     }
+    // Only the first line that is not skipped may be the header.
+    const bool header = header_possible && is_header(fields);
+    header_possible = false;
+    if (header) continue;
     StationPlace place;
     if (!read_number(fields[2], &place.latitude)) {
-      // The first line that is not skipped may be a header.
-      if (!header_possible) return fail("latitude \"" + fields[2] + "\" is not a number");
-      header_possible = false;
-      continue;
+      return fail("latitude \"" + fields[2] + "\" is not a decimal number");
     }
-    header_possible = false;
     if (!read_number(fields[3], &place.longitude)) {
-      return fail("longitude \"" + fields[3] + "\" is not a number");
+      return fail("longitude \"" + fields[3] + "\" is not a decimal number");
     }
     if (!read_number(fields[4], &place.elevation)) {
-      return fail("elevation \"" + fields[4] + "\" is not a number");
+      return fail("elevation \"" + fields[4] + "\" is not a decimal number");
     }
-    if (place.latitude < -90.0 || place.latitude > 90.0) {
-      return fail("latitude " + fields[2] + " is outside -90..90");
+    // StationXML's bounds: the latitude excludes 90, the longitude does not
+    // exclude 180.
+    if (place.latitude < -90.0 || place.latitude >= 90.0) {
+      return fail("latitude " + fields[2] + " is outside -90 <= latitude < 90");
     }
     if (place.longitude < -180.0 || place.longitude > 180.0) {
       return fail("longitude " + fields[3] + " is outside -180..180");
@@ -128,6 +176,20 @@ bool parse_station_file(const std::string& text, StationPlaces* out, std::string
     result.places_.emplace(key, std::move(place));
   }
   *out = std::move(result);
+  return true;
+}
+
+bool read_station_file(const std::string& path, StationPlaces* out, std::string* error) {
+  std::string text;
+  std::string why;
+  if (!read_regular_file(path, kMaxStationFileBytes, &text, &why)) {
+    *error = "cannot read the stations file " + path + ": " + why;
+    return false;
+  }
+  if (!parse_station_file(text, out, &why)) {
+    *error = "stations file " + path + ": " + why;
+    return false;
+  }
   return true;
 }
 

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         places.find(text.substr(0, comma1), text.substr(comma1 + 1, comma2 - comma1 - 1));
     if (place != nullptr) {
       FUZZ_CHECK(place->known);
-      FUZZ_CHECK(std::fabs(place->latitude) <= 90.0 && std::fabs(place->longitude) <= 180.0);
+      FUZZ_CHECK(place->latitude >= -90.0 && place->latitude < 90.0 &&
+                 std::fabs(place->longitude) <= 180.0);
       FUZZ_CHECK(std::isfinite(place->elevation));
     }
   }

@@ -1,8 +1,6 @@
 // export -f stationxml: one StationXML document of every selected period,
 // written as the rows come: only the current period's texts and response
 // are in memory.
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "config/station_file.h"
@@ -21,15 +19,9 @@ namespace {
 bool read_places(const CommandContext& context, StationPlaces* places) {
   const std::optional<std::string>& path = context.options.stations;
   if (!path) return true;
-  std::ifstream in(*path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string why;
-  if (!in.good() && !in.eof()) {
-    context.reporter.error("cannot read the stations file " + *path);
-    return false;
-  }
-  if (!parse_station_file(text, places, &why)) {
-    context.reporter.error("stations file " + *path + ": " + why);
+  std::string error;
+  if (!read_station_file(*path, places, &error)) {
+    context.reporter.error(error);
     return false;
   }
   return true;

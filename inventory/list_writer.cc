@@ -23,7 +23,8 @@ std::string ListWriter::row(const CatalogPeriod& p) {
 }
 
 std::string ListWriter::end() const {
-  return format_ == ListFormat::kJson && begun_ ? "\n]\n" : std::string();
+  if (format_ != ListFormat::kJson) return std::string();
+  return begun_ ? "\n]\n" : "[]\n";
 }
 
 std::string ListWriter::header() const {

@@ -14,8 +14,9 @@ namespace kalvynex {
 // doubled when it holds a comma, a quote, CR or LF.
 std::string csv_field(const std::string& value);
 
-// The listing, piece by piece: begin before the first row (nothing, so that
-// an empty selection writes nothing), row per period, end after the last.
+// The listing, piece by piece: row per period (the first with the header),
+// end after the last. Text and CSV write nothing for an empty selection,
+// JSON an empty array.
 class ListWriter {
  public:
   explicit ListWriter(ListFormat format) : format_(format) {}
@@ -23,7 +24,8 @@ class ListWriter {
   // The header (text and CSV; JSON's "[") with the first row, then the row.
   std::string row(const CatalogPeriod& p);
 
-  // What closes the listing: JSON's "]" after at least one row, else nothing.
+  // What closes the listing: JSON's "]" after at least one row, "[]" when
+  // there was none; nothing for text and CSV.
   std::string end() const;
 
  private:

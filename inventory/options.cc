@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/string_printf.h"
 #include "core/timestamp.h"
 #include "inventory/selection_time.h"
 
@@ -76,6 +77,8 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
   std::optional<std::string> format;
   std::optional<std::string> tolerance;
+  std::string start_text;
+  std::string end_text;
   // getopt_long keeps its position in globals: start afresh, and let this
   // function word every message.
   optind = 0;
@@ -102,6 +105,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
         (c == kTimeOption    ? out->selection.valid_at
          : c == kStartOption ? out->selection.window_start
                              : out->selection.window_end) = time;
+        (c == kStartOption ? start_text : end_text) = value;
         break;
       case 'f': format = value; break;
       case 'o': out->output = value; break;
@@ -128,6 +132,22 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       *error = "empty code in '" + value + "' (name the empty location as --)";
       return false;
     }
+  }
+
+  const CalibrationSelection& selection = out->selection;
+  const std::size_t patterns = selection.networks.size() + selection.stations.size() +
+                               selection.locations.size() + selection.channels.size();
+  if (patterns > kMaxCodePatterns) {
+    *error = string_printf(
+        "%zu code patterns in the selection; at most %zu are allowed in --network, "
+        "--station, --location and --channel together (use the wildcards * and ?)",
+        patterns, kMaxCodePatterns);
+    return false;
+  }
+  if (selection.window_start && selection.window_end &&
+      timestamp_seconds(*selection.window_start) > timestamp_seconds(*selection.window_end)) {
+    *error = "--start '" + start_text + "' is after --end '" + end_text + "'";
+    return false;
   }
 
   if (optind >= argc) {

@@ -3,6 +3,7 @@
 #ifndef KALVYNEX_INVENTORY_OPTIONS_H_
 #define KALVYNEX_INVENTORY_OPTIONS_H_
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -35,8 +36,18 @@ struct InventoryOptions {
   CalibrationSelection selection;
 };
 
+// The most code patterns a selection may name, in --network, --station,
+// --location and --channel together. Each pattern is one parameter of one
+// query: the limit keeps the query within what every driver and server
+// takes (SQLite's parser refuses an expression about 1,000 terms deep;
+// psqlODBC crashes binding some tens of thousands of parameters) and lets
+// the server answer in well under a second.
+constexpr std::size_t kMaxCodePatterns = 500;
+
 // Reads the arguments (argument 0 is the program). False with a message in
 // *error for a usage error; --help and --version end the reading with true.
+// Usage errors include a selection of more than kMaxCodePatterns code
+// patterns and a --start later than --end (equal times are accepted).
 bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::string* error);
 
 // The --help text.

@@ -2,12 +2,12 @@
 // the options, the password source and the settings files, over the
 // database's catalog.
 #include <exception>
-#include <fstream>
 #include <new>
 
 #include "config/settings.h"
 #include "db/calibration_catalog.h"
 #include "inventory/inventory.h"
+#include "inventory/password_file.h"
 #include "inventory/reporter.h"
 #include "inventory/session.h"
 
@@ -21,14 +21,12 @@ bool read_password(const InventoryOptions& options, const InventoryEnvironment& 
                    std::optional<std::string>* password) {
   *password = env.password;
   if (!options.password_file) return true;
-  std::ifstream in(*options.password_file);
   std::string line;
-  if (!in || (!std::getline(in, line) && !in.eof())) {
-    Reporter(env.err, options.quiet, false)
-        .error("cannot read the password file " + *options.password_file);
+  std::string error;
+  if (!read_password_file(*options.password_file, &line, &error)) {
+    Reporter(env.err, options.quiet, false).error(error);
     return false;
   }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
   *password = line;
   return true;
 }

@@ -1,8 +1,13 @@
 #include "config/station_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "tests/support/temp_dir.h"
 
 namespace kalvynex {
 namespace {
@@ -35,8 +40,29 @@ TEST(StationFileTest, ReadsHeaderCommentsQuotesAndLineEnds) {
   EXPECT_EQ(places.find("xx", "ABC"), nullptr);  // codes are compared as written
 }
 
+// A byte order mark, a header in capitals, and the edges of each range.
+TEST(StationFileTest, ByteOrderMarkHeaderWordsAndRangeEdges) {
+  const std::string text =
+      "\xEF\xBB\xBFNETWORK,Station,LATITUDE,longitude,Elevation,SITE\n"
+      "XX,N,89.999999,-180,+.5\n"
+      "XX,S,-90.0,180.,-1E-2\n";
+  StationPlaces places;
+  std::string error;
+  ASSERT_TRUE(parse_station_file(text, &places, &error)) << error;
+  EXPECT_EQ(places.size(), 2u);
+  EXPECT_EQ(places.find("XX", "N")->latitude, 89.999999);
+  EXPECT_EQ(places.find("XX", "N")->longitude, -180.0);
+  EXPECT_EQ(places.find("XX", "N")->elevation, 0.5);
+  EXPECT_EQ(places.find("XX", "S")->latitude, -90.0);
+  EXPECT_EQ(places.find("XX", "S")->longitude, 180.0);
+  EXPECT_EQ(places.find("XX", "S")->elevation, -0.01);
+  // The mark belongs only at the start: the first station's key is clean.
+  ASSERT_TRUE(parse_station_file("\xEF\xBB\xBFXX,ABC,1,2,3\n", &places, &error)) << error;
+  EXPECT_NE(places.find("XX", "ABC"), nullptr);
+}
+
 struct BadFile {
-  const char* text;
+  std::string text;
   const char* error;
 };
 
@@ -52,23 +78,78 @@ TEST_P(StationFileErrorTest, NamesTheLineAndWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Files, StationFileErrorTest,
     ::testing::Values(
-        // Only the first line read may be a header.
-        BadFile{"XX,ABC,1,2,3\nXX,DEF,north,2,3\n", "line 2: latitude \"north\" is not a number"},
+        // A header is known by its words; an unreadable first latitude is no
+        // header, and neither are the words after the first line.
+        BadFile{"XX,ABC,41.7N,2,3\n", "line 1: latitude \"41.7N\" is not a decimal number"},
+        BadFile{"XX,ABC,nan,2,3\n", "line 1: latitude \"nan\" is not a decimal number"},
+        BadFile{"Net,Sta,Lat,Lon,Elev\n", "line 1: latitude \"Lat\" is not a decimal number"},
+        BadFile{"XX,ABC,1,2,3\nnetwork,station,latitude,longitude,elevation\n",
+                "line 2: latitude \"latitude\" is not a decimal number"},
+        BadFile{"XX,ABC,1,2,3\nXX,DEF,north,2,3\n",
+                "line 2: latitude \"north\" is not a decimal number"},
+        BadFile{"XX,ABC,0x10,2,3\n", "line 1: latitude \"0x10\" is not a decimal number"},
+        BadFile{"XX,ABC,1,inf,3\n", "line 1: longitude \"inf\" is not a decimal number"},
+        BadFile{"XX,ABC,1,east,3\n", "line 1: longitude \"east\" is not a decimal number"},
+        BadFile{"XX,ABC,1,2,\n", "line 1: elevation \"\" is not a decimal number"},
+        BadFile{"XX,ABC,1,2,.\n", "line 1: elevation \".\" is not a decimal number"},
+        BadFile{"XX,ABC,1,2,1e\n", "line 1: elevation \"1e\" is not a decimal number"},
+        BadFile{"XX,ABC,1,2,1e999\n", "line 1: elevation \"1e999\" is not a decimal number"},
+        BadFile{"XX,ABC,1,2,3 m\n", "line 1: elevation \"3 m\" is not a decimal number"},
         BadFile{"XX,ABC,1,2\n",
                 "line 1: 4 fields; expected network,station,latitude,longitude,elevation and "
                 "an optional site name"},
         BadFile{"XX,ABC,1,2,3,site,extra\n",
                 "line 1: 7 fields; expected network,station,latitude,longitude,elevation and "
                 "an optional site name"},
-        BadFile{"XX,ABC,1,east,3\n", "line 1: longitude \"east\" is not a number"},
-        BadFile{"XX,ABC,1,2,\n", "line 1: elevation \"\" is not a number"},
-        BadFile{"XX,ABC,1,2,inf\n", "line 1: elevation \"inf\" is not a number"},
-        BadFile{"XX,ABC,90.5,2,3\n", "line 1: latitude 90.5 is outside -90..90"},
+        // StationXML: -90 <= latitude < 90, -180 <= longitude <= 180.
+        BadFile{"XX,ABC,90,2,3\n", "line 1: latitude 90 is outside -90 <= latitude < 90"},
+        BadFile{"XX,ABC,-90.000001,2,3\n",
+                "line 1: latitude -90.000001 is outside -90 <= latitude < 90"},
+        BadFile{"XX,ABC,1,180.000001,3\n", "line 1: longitude 180.000001 is outside -180..180"},
         BadFile{"XX,ABC,1,-180.01,3\n", "line 1: longitude -180.01 is outside -180..180"},
         BadFile{"XX,,1,2,3\n", "line 1: network or station code empty"},
         BadFile{"XX,ABC,1,2,3,\"open\n", "line 1: a quoted field is not closed properly"},
         BadFile{"XX,ABC,1,2,3,\"a\"b\n", "line 1: a quoted field is not closed properly"},
-        BadFile{"# c\nXX,ABC,1,2,3\nXX,ABC,4,5,6\n", "line 3: XX.ABC is already given on line 2"}));
+        BadFile{"# c\nXX,ABC,1,2,3\nXX,ABC,4,5,6\n", "line 3: XX.ABC is already given on line 2"},
+        // Control bytes, on any line, a CR before the line end included.
+        BadFile{"XX,ABC,1,2,3,Hut\x01\n", "line 1: control byte \\x01"},
+        BadFile{"XX,ABC,1,2,3\n# \x1b]0;title\x07\n", "line 2: control byte \\x1b"},
+        BadFile{"XX,A\rBC,1,2,3\r\n", "line 1: control byte \\x0d"},
+        BadFile{"XX,ABC,1,2,3,\"a\nb\"\n", "line 1: a quoted field is not closed properly"},
+        BadFile{"XX,ABC,1,2,3,\x7f\n", "line 1: control byte \\x7f"},
+        BadFile{std::string("XX,ABC,1,2,3\nXX,DEF\0,1,2,3\n", 27), "line 2: control byte \\x00"}));
+
+// Only a regular file of at most 16 MiB is read; the limit's two sides are
+// pinned with sparse files (read as NUL bytes).
+TEST(StationFileTest, ReadsOnlyRegularFilesWithinTheLimit) {
+  TempDir dir;
+  const std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string at_limit = dir.write_file("at-limit.csv", "");
+  ASSERT_EQ(truncate(at_limit.c_str(), kMaxStationFileBytes), 0);
+  const std::string over = dir.write_file("over.csv", "");
+  ASSERT_EQ(truncate(over.c_str(), kMaxStationFileBytes + 1), 0);
+  const std::string good = dir.write_file("good.csv", "XX,ABC,1,2,3\n");
+  const struct {
+    std::string path;
+    std::string error;
+  } rows[] = {
+      {good, ""},
+      {at_limit, "stations file " + at_limit + ": line 1: control byte \\x00"},
+      {over, "cannot read the stations file " + over + ": larger than 16777216 bytes"},
+      {fifo, "cannot read the stations file " + fifo + ": not a regular file"},
+      {"/dev/zero", "cannot read the stations file /dev/zero: not a regular file"},
+      {dir.path(), "cannot read the stations file " + dir.path() + ": not a regular file"},
+      {dir.path() + "/none",
+       "cannot read the stations file " + dir.path() + "/none: No such file or directory"},
+  };
+  for (const auto& row : rows) {
+    StationPlaces places;
+    std::string error;
+    EXPECT_EQ(read_station_file(row.path, &places, &error), row.error.empty()) << row.path;
+    EXPECT_EQ(error, row.error);
+  }
+}
 
 }  // namespace
 }  // namespace kalvynex

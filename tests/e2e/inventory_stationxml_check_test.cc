@@ -169,7 +169,7 @@ TEST_P(InventoryStationXmlCheckTest, StationXmlOfTheDemoDataValidatesAndEvaluate
   const ProcessResult refused = inventory({"export", "-f", "stationxml", "--stations", bad});
   EXPECT_EQ(refused.exit_status, 2);
   EXPECT_EQ(refused.err, "kalvynex-inventory: stations file " + bad +
-                             ": line 1: latitude 91 is outside -90..90\n");
+                             ": line 1: latitude 91 is outside -90 <= latitude < 90\n");
   EXPECT_EQ(refused.out, "");
 }
 
@@ -307,7 +307,8 @@ TEST_P(InventoryStationXmlCheckTest, OptionsOfStationXmlAndCheck) {
       {{"export", "-f", "stationxml", "-t", "QEV"}, 2,
        "kalvynex-inventory: export: --type-out applies to the sac and fap formats only" + hint},
       {{"export", "-f", "stationxml", "--stations", "no-such.csv"}, 2,
-       "kalvynex-inventory: cannot read the stations file no-such.csv\n"},
+       "kalvynex-inventory: cannot read the stations file no-such.csv: No such file or "
+       "directory\n"},
       {{"export", "-f", "stationxml", "-o", out_dir()}, 5,
        "kalvynex-inventory: stationxml writes one document: " + out_dir() + " is a directory\n"},
       {{"check", "-n", "ZZ"}, 3, "kalvynex-inventory: nothing matches the selection\n"},

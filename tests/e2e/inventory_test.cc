@@ -449,6 +449,31 @@ TEST_P(InventoryTest, SacAndFapExportsEqualOneKalvynexRunPerPeriod) {
   }
 }
 
+// 40,000 station codes once crashed psqlODBC while it bound them; a
+// selection over the limit is refused before any connection is made.
+TEST_P(InventoryTest, SelectionOverTheLimitIsRefusedBeforeConnecting) {
+  if (GetParam() != Backend::PostgreSQL) GTEST_SKIP() << "the driver that crashed";
+  // In 40 words of 1,000 codes: one word may not exceed 128 KiB.
+  std::vector<std::string> arguments = {"list"};
+  for (int word = 0; word < 40; ++word) {
+    std::string codes;
+    for (int i = 0; i < 1000; ++i) codes += string_printf("%sS%05d", i > 0 ? "," : "", word * 1000 + i);
+    arguments.insert(arguments.end(), {"-s", codes});
+  }
+  const ProcessResult result = inventory(arguments);
+  EXPECT_EQ(result.exit_status, 2);
+  EXPECT_EQ(result.err,
+            "kalvynex-inventory: 40000 code patterns in the selection; at most 500 are allowed "
+            "in --network, --station, --location and --channel together (use the wildcards * "
+            "and ?)\nTry 'kalvynex-inventory --help' for more information.\n");
+  EXPECT_EQ(result.out, "");
+  // No selection query of the run is left on the server.
+  EXPECT_NO_THROW(database().execute(
+      "DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_stat_activity WHERE datname = "
+      "current_database() AND pid <> pg_backend_pid() AND query LIKE '%escape ''!''%') THEN "
+      "RAISE EXCEPTION 'a selection query is left'; END IF; END $$"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, InventoryTest, ::testing::ValuesIn(available_backends()),
                          backend_test_name);
 

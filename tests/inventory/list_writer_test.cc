@@ -74,9 +74,11 @@ TEST(ListWriterTest, EachFormatByteForByte) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, row.out);
     EXPECT_EQ(run.err, "");
-    // Nothing matched: not even a header or an empty array.
+    // Nothing matched: no header; JSON still one (empty) array.
     FakeCatalog empty({});
-    EXPECT_EQ(run_session_on(empty, {"list", "-f", row.format}).out, "");
+    const SessionRun none = run_session_on(empty, {"list", "-f", row.format});
+    EXPECT_EQ(none.status, 3);
+    EXPECT_EQ(none.out, std::string(row.format) == "json" ? "[]\n" : "");
   }
 }
 
