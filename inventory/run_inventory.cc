@@ -6,6 +6,7 @@
 #include <new>
 
 #include "config/settings.h"
+#include "core/file_calls.h"
 #include "db/calibration_catalog.h"
 #include "inventory/inventory.h"
 #include "inventory/reporter.h"
@@ -74,8 +75,10 @@ InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvi
     const std::string text = options.help
                                  ? inventory_usage_text()
                                  : std::string(kInventoryProgram) + " " + KALVYNEX_VERSION + "\n";
-    if (std::fputs(text.c_str(), env.out) < 0 || std::fflush(env.out) != 0) {
-      return InventoryExit::kOutput;
+    const int error = write_all(system_file_calls(), env.out, text.data(), text.size());
+    if (error != 0) {
+      return Reporter(env.err, false, false)
+          .output("standard output", file_failure("write", error));
     }
     return InventoryExit::kDone;
   }

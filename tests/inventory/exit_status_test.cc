@@ -141,21 +141,26 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
   dir.write_file("ABC_BHZ_XX_00_20080101.fap/keep", "");
   const struct {
     std::vector<std::string> args;  // quiet: the failure is the only message
-    bool failing_output;            // standard output refuses every write
+    Output output;                  // of the run
     std::string target;
   } rows[] = {
-      {{"list", "-q"}, true, "standard output"},
-      {{"list", "-q", "-f", "json"}, true, "standard output"},
-      {{"check", "-q"}, true, "standard output"},
-      {{"export", "-q", "-f", "sacpz"}, true, "standard output"},
-      {{"export", "-q", "-f", "stationxml"}, true, "standard output"},
-      {{"export", "-q", "-f", "sacpz", "-o", d + "/gone/all.pz"}, false, d + "/gone/all.pz"},
-      {{"export", "-q", "-f", "stationxml", "-o", d + "/gone/n.xml"}, false, d + "/gone/n.xml"},
+      {{"list", "-q"}, Output::kFailing, "standard output"},
+      {{"list", "-q", "-f", "json"}, Output::kFailing, "standard output"},
+      {{"check", "-q"}, Output::kFailing, "standard output"},
+      {{"export", "-q", "-f", "sacpz"}, Output::kFailing, "standard output"},
+      {{"export", "-q", "-f", "stationxml"}, Output::kFailing, "standard output"},
+      // Closed at start: failed before the connection.
+      {{"list", "-q"}, Output::kClosed, "standard output"},
+      {{"check", "-q"}, Output::kClosed, "standard output"},
+      {{"export", "-q", "-f", "sacpz"}, Output::kClosed, "standard output"},
+      {{"export", "-q", "-f", "stationxml", "-o", "-"}, Output::kClosed, "standard output"},
+      {{"export", "-q", "-f", "sacpz", "-o", d + "/gone/all.pz"}, Output::kFile, d + "/gone/all.pz"},
+      {{"export", "-q", "-f", "stationxml", "-o", d + "/gone/n.xml"}, Output::kFile, d + "/gone/n.xml"},
       {{"export", "-q", "-f", "sacpz", "-o", d},
-       false,
+       Output::kFile,
        d + "/SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
-      {{"export", "-q", "-f", "sac", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.sac"},
-      {{"export", "-q", "-f", "fap", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.fap"},
+      {{"export", "-q", "-f", "sac", "-o", d}, Output::kFile, d + "/ABC_BHZ_XX_00_20080101.sac"},
+      {{"export", "-q", "-f", "fap", "-o", d}, Output::kFile, d + "/ABC_BHZ_XX_00_20080101.fap"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.args[0] + " " + row.args.back());
@@ -164,11 +169,12 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
     std::vector<FakePeriod> periods = sound_periods();
     periods[0].sac += "CONSTANT 1|";
     FakeCatalog catalog(periods);
-    const SessionRun run = run_session_on(catalog, row.args, row.failing_output);
+    const SessionRun run = run_session_on(catalog, row.args, row.output);
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err.rfind("kalvynex-inventory: cannot write " + row.target + " (", 0), 0u)
         << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_EQ(catalog.calls(CatalogCall::kConnect), row.output == Output::kClosed ? 0 : 1);
   }
 }
 

@@ -16,10 +16,13 @@ struct SessionRun {
   std::string err;  // standard error
 };
 
+// Standard output of a run: a file, one that fails every write, or closed
+// when the process started.
+enum class Output { kFile, kFailing, kClosed };
+
 // `args` after the program's name, e.g. {"export", "-f", "sac", "-o", dir}.
-// With `failing_output` every write to standard output fails.
 SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& args,
-                          bool failing_output = false);
+                          Output output = Output::kFile);
 
 // A pole-zero text that reads, and a FAP text with two usable lines.
 extern const char kSoundSac[];
