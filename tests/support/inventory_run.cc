@@ -50,7 +50,9 @@ SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& 
   std::FILE* out =
       failing_output ? std::fopen(KALVYNEX_SOURCE_DIR "/CMakeLists.txt", "r") : std::tmpfile();
   env.out = output == Output::kClosed ? -1 : fileno(out);
-  env.err = std::tmpfile();
+  env.err = output == Output::kFailingErrors
+                ? std::fopen(KALVYNEX_SOURCE_DIR "/CMakeLists.txt", "r")
+                : std::tmpfile();
   SessionSetup setup;
   setup.data_source = "fake";
   setup.output_directory = "/nonexistent-output-directory";

@@ -16,9 +16,10 @@ struct SessionRun {
   std::string err;  // standard error
 };
 
-// Standard output of a run: a file, one that fails every write, or closed
-// when the process started.
-enum class Output { kFile, kFailing, kClosed };
+// The streams of a run: standard output a file, one that fails every
+// write, or closed when the process started; or the error stream failing
+// every write.
+enum class Output { kFile, kFailing, kClosed, kFailingErrors };
 
 // `args` after the program's name, e.g. {"export", "-f", "sac", "-o", dir}.
 SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& args,
