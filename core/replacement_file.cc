@@ -71,7 +71,13 @@ bool link_through_proc(const std::string& path) {
     const ssize_t size = ::readlink(name.c_str(), &target[0], target.size());
     if (size <= 0) return false;
     target.resize(static_cast<std::size_t>(size));
-    name = target[0] == '/' ? target : where + "/" + target;
+    if (target[0] == '/') {
+      name = target;
+    } else {
+      name = where;
+      name += '/';
+      name += target;
+    }
   }
   return false;
 }
