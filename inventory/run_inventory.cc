@@ -6,8 +6,8 @@
 #include <new>
 
 #include "config/settings.h"
-#include "core/file_calls.h"
 #include "db/calibration_catalog.h"
+#include "inventory/data_output.h"
 #include "inventory/inventory.h"
 #include "inventory/reporter.h"
 #include "inventory/session.h"
@@ -75,11 +75,11 @@ InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvi
     const std::string text = options.help
                                  ? inventory_usage_text()
                                  : std::string(kInventoryProgram) + " " + KALVYNEX_VERSION + "\n";
-    const int error = write_all(system_file_calls(), env.out, text.data(), text.size());
-    if (error != 0) {
-      return Reporter(env.err, false, false)
-          .output("standard output", file_failure("write", error));
-    }
+    DataStream out(env.out);
+    FileStatus written = out.open("-");
+    if (written.ok()) written = out.write(text);
+    if (written.ok()) written = out.finish();
+    if (!written.ok()) return Reporter(env.err, false, false).output("standard output", written);
     return InventoryExit::kDone;
   }
   std::optional<std::string> password;

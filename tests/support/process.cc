@@ -11,8 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -115,8 +113,15 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
 }
 
 std::string command_line_of(const std::string& pid) {
-  std::ifstream in("/proc/" + pid + "/cmdline", std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The process may end while it is read: what was read is kept.
+  std::string text;
+  const int fd = ::open(("/proc/" + pid + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[4096];
+  ssize_t n = 0;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
 }
 
 std::vector<std::string> processes_with(const std::string& mark) {
