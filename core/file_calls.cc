@@ -18,8 +18,8 @@ int FileCalls::create_named(const std::string& path) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-int FileCalls::open_in_place(const std::string& path) {
-  return ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+int FileCalls::open_in_place(const std::string& path, bool truncate) {
+  return ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (truncate ? O_TRUNC : 0));
 }
 
 int FileCalls::chmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }

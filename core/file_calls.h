@@ -23,9 +23,10 @@ class FileCalls {
   virtual int create_unnamed(const std::string& directory);
   // A new file at `path`, which must not exist yet, for writing.
   virtual int create_named(const std::string& path);
-  // An existing file that is written where it is: no new file, no
-  // truncation (a device, a FIFO).
-  virtual int open_in_place(const std::string& path);
+  // An existing file that is written where it is, no new file: a device
+  // or a FIFO (not truncated), or the regular file behind a link under
+  // /proc (truncated when `truncate`).
+  virtual int open_in_place(const std::string& path, bool truncate);
   virtual int chmod(int fd, mode_t mode);
   virtual ssize_t write(int fd, const char* data, std::size_t size);
   // fsync, or fdatasync when `data_only`.
@@ -42,9 +43,6 @@ FileCalls& system_file_calls();
 // Writes all `size` bytes of `data` into `fd`, going on after EINTR and
 // short writes. 0, or the errno value of the failed write.
 int write_all(FileCalls& calls, int fd, const char* data, std::size_t size);
-inline int write_all(int fd, const std::string& contents) {
-  return write_all(system_file_calls(), fd, contents.data(), contents.size());
-}
 
 }  // namespace kalvynex
 

@@ -12,11 +12,16 @@
 // A target that exists and is no regular file (a device such as /dev/null,
 // a FIFO, a socket, or a symbolic link to one) is written where it is,
 // never replaced; "-" is standard output. A directory at the target's name
-// fails with EISDIR.
+// fails with EISDIR. A symbolic link to a regular file is never replaced
+// itself: a link reached through /proc (such as /dev/stdout ->
+// /proc/self/fd/1, whose file belongs to whoever opened it) has its file
+// truncated and written where it is; any other link has the file it names
+// at the end of its links replaced.
 #ifndef KALVYNEX_CORE_REPLACEMENT_FILE_H_
 #define KALVYNEX_CORE_REPLACEMENT_FILE_H_
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <string>
@@ -31,7 +36,10 @@ class ReplacementFile {
  public:
   enum class Naming { kUnnamedWherePossible, kNamed };
 
-  explicit ReplacementFile(FileCalls& calls = system_file_calls()) : calls_(&calls) {}
+  // `standard_output` is the descriptor that "-" stands for.
+  explicit ReplacementFile(FileCalls& calls = system_file_calls(),
+                           int standard_output = STDOUT_FILENO)
+      : calls_(&calls), standard_output_(standard_output) {}
   ~ReplacementFile() { abandon(); }
   ReplacementFile(ReplacementFile&& other) noexcept;
   ReplacementFile& operator=(ReplacementFile&& other) noexcept;
@@ -70,7 +78,9 @@ class ReplacementFile {
   FileStatus fail(FileStatus status);
 
   FileCalls* calls_;
-  std::string path_;
+  int standard_output_;
+  std::string path_;    // as given
+  std::string target_;  // the file replaced: path_, or where its links end
   Kind kind_ = Kind::kNone;
   int fd_ = -1;
   PendingName temporary_;

@@ -18,7 +18,10 @@ namespace kalvynex {
 
 class StreamedFile {
  public:
-  explicit StreamedFile(FileCalls& calls = system_file_calls()) : file_(calls) {}
+  // `standard_output` is the descriptor that "-" stands for.
+  explicit StreamedFile(FileCalls& calls = system_file_calls(),
+                        int standard_output = STDOUT_FILENO)
+      : file_(calls, standard_output) {}
   ~StreamedFile() = default;  // abandons what was not committed
   StreamedFile(const StreamedFile&) = delete;
   StreamedFile& operator=(const StreamedFile&) = delete;

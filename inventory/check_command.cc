@@ -45,6 +45,12 @@ CommandResult check_periods(const CommandContext& context) {
   PeriodChecker checker(context.options.tolerance_db);
   FindingsWriter writer(context.options.check_format == CheckFormat::kJson);
   std::vector<Finding> findings;
+  const FileStatus opened = out.open("-");
+  if (!opened.ok()) {
+    CommandResult failed;
+    failed.outcome = Outcome::failed(reporter.output("standard output", opened));
+    return failed;
+  }
   CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
     CalibrationRecord record = record_of(p);
     const Status read = context.walk.read_texts(&record);

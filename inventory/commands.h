@@ -35,6 +35,13 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
                            bool directory);
 CommandResult export_stationxml(const CommandContext& context, const std::string& output);
 
+// Where export writes: -o, else standard output for the formats of one
+// stream and the settings' directory for sac and fap.
+std::string export_output(const InventoryOptions& options, const std::string& output_directory);
+
+// Whether the command's data go to standard output.
+bool writes_standard_output(const InventoryOptions& options, const std::string& output_directory);
+
 // The creation time of a document: SOURCE_DATE_EPOCH when set to a number,
 // else now.
 std::time_t created_epoch(const std::optional<std::string>& source_date_epoch);

@@ -1,37 +1,38 @@
-// Where the commands' data go; the one place that writes files. A
-// DataStream is standard output or one file written as the rows stream; a
-// PeriodFiles writes one file per period, put in place in batches.
+// Where the commands' data go; the one place that writes them. A
+// DataStream is standard output or one file written as the rows stream
+// (core/streamed_file); a PeriodFiles writes one file per period, put in
+// place in batches (core/file_batch).
 #ifndef KALVYNEX_INVENTORY_DATA_OUTPUT_H_
 #define KALVYNEX_INVENTORY_DATA_OUTPUT_H_
 
-#include <cstdio>
 #include <set>
 #include <string>
 
 #include "core/channel_codes.h"
-#include "core/file_replace.h"
+#include "core/file_batch.h"
+#include "core/file_status.h"
+#include "core/streamed_file.h"
 #include "db/period_catalog.h"
-#include "inventory/batch_files.h"
 #include "inventory/period_walk.h"
 #include "inventory/reporter.h"
-#include "inventory/stream_file.h"
 
 namespace kalvynex {
 
 class DataStream {
  public:
-  explicit DataStream(std::FILE* out) : out_(out) {}
+  // `standard_output` is the descriptor of "-" (InventoryEnvironment::out).
+  explicit DataStream(int standard_output) : file_(system_file_calls(), standard_output) {}
 
-  // "-" keeps the output stream; any other path is a file put in place by
-  // finish.
+  // "-" is standard output; a device, FIFO or socket (or a link to one) is
+  // written in place; any other path is a file put in place by finish().
   FileStatus open(const std::string& path);
   FileStatus write(const std::string& piece);
+  // Puts the file in place. A stream left unfinished (every period
+  // skipped, a failure) leaves an existing file as it was.
   FileStatus finish();
 
  private:
-  std::FILE* out_;
-  bool to_file_ = false;
-  StreamFile file_;
+  StreamedFile file_;
 };
 
 // The name the messages give the output "-" or a file.
@@ -43,16 +44,20 @@ class PeriodFiles {
 
   // Writes `contents` as the file `name` of period `p`. A name that an
   // earlier period of the same channel wrote in this run is reported as a
-  // problem of `p` (the later file replaces the earlier one). A failure is
-  // reported and ends in kOutput.
-  Outcome add(const CatalogPeriod& p, const std::string& name, const std::string& contents);
+  // problem of `p` (the later file replaces the earlier one). A file that
+  // fails is reported and fails alone: the others are still written, and
+  // commit() ends in kOutput.
+  void add(const CatalogPeriod& p, const std::string& name, const std::string& contents);
 
-  // Puts every file in place.
+  // Puts every file in place; kOutput when any file failed in the run.
   Outcome commit();
 
  private:
+  void report(const std::vector<FailedFile>& failed);
+
   Reporter& reporter_;
-  BatchFiles files_;
+  FileBatch files_;
+  bool failed_ = false;
   ChannelCodes channel_;
   std::set<std::string> names_;  // files written for channel_
 };

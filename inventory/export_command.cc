@@ -34,13 +34,27 @@ std::time_t created_epoch(const std::optional<std::string>& source_date_epoch) {
   return t;
 }
 
-CommandResult export_periods(const CommandContext& context) {
-  const InventoryOptions& options = context.options;
+std::string export_output(const InventoryOptions& options, const std::string& output_directory) {
   const bool one_stream = options.export_format == ExportFormat::kSacPz ||
                           options.export_format == ExportFormat::kStationXml;
-  const std::string output = options.output    ? *options.output
-                             : one_stream ? std::string("-")
-                                          : context.output_directory;
+  return options.output ? *options.output : one_stream ? std::string("-") : output_directory;
+}
+
+bool writes_standard_output(const InventoryOptions& options, const std::string& output_directory) {
+  switch (options.command) {
+    case InventoryCommand::kList:
+    case InventoryCommand::kCheck:
+      return true;
+    case InventoryCommand::kExport:
+    case InventoryCommand::kNone:
+      break;
+  }
+  return export_output(options, output_directory) == "-";
+}
+
+CommandResult export_periods(const CommandContext& context) {
+  const InventoryOptions& options = context.options;
+  const std::string output = export_output(options, context.output_directory);
   const bool directory = output != "-" && is_directory(output);
   switch (options.export_format) {
     case ExportFormat::kStationXml:

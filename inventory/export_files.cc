@@ -23,7 +23,8 @@ CommandResult export_files(const CommandContext& context, const std::string& dir
     const Status read = context.walk.read_texts(&record);
     if (!read.ok()) return Outcome::database(read);
     const std::string name = output_file_name(dir, p.codes, p.startdate, kind);
-    return files.add(p, name, to_crlf(build_output_text(record, request)));
+    files.add(p, name, to_crlf(build_output_text(record, request)));
+    return Outcome::done();
   });
   if (result.outcome.is_done()) result.outcome = files.commit();
   return result;

@@ -51,6 +51,7 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
   CalibrationRecord record;
   PoleZeroResponse response;
   std::vector<PoleZeroProblem> problems;
+  bool written_any = false;
   CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
     if (!p.has_sac) {
       reporter.period(p, "no SAC text; skipped");
@@ -70,7 +71,11 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
     period.end = p.enddate;
     period.created = created;
     const std::string text = build_sacpz_text(period, response);
-    if (directory) return files.add(p, sacpz_file_name(output, p), text);
+    written_any = true;
+    if (directory) {
+      files.add(p, sacpz_file_name(output, p), text);
+      return Outcome::done();
+    }
     const FileStatus written = stream.write(text);
     return written.ok() ? Outcome::done()
                         : Outcome::failed(reporter.output(stream_name(output), written));
@@ -80,8 +85,9 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
     result.outcome = files.commit();
     return result;
   }
-  // Nothing written: no empty file takes the name.
-  if (result.periods == 0) return result;
+  // Nothing written (nothing matched, every period skipped): no empty
+  // document takes the name, an existing file stays as it was.
+  if (!written_any) return result;
   const FileStatus finished = stream.finish();
   if (!finished.ok()) {
     result.outcome = Outcome::failed(reporter.output(stream_name(output), finished));

@@ -5,6 +5,8 @@
 #ifndef KALVYNEX_INVENTORY_INVENTORY_H_
 #define KALVYNEX_INVENTORY_INVENTORY_H_
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -34,11 +36,15 @@ struct InventoryEnvironment {
   std::optional<std::string> password;           // KALVYNEX_PASSWORD
   std::optional<std::string> source_date_epoch;  // SOURCE_DATE_EPOCH
   bool progress = false;  // the error stream is a terminal
-  std::FILE* out = stdout;
+  // The descriptor of standard output, where "-" and list and check write;
+  // -1 when the process started with it closed, which fails a command that
+  // writes there before it connects.
+  int out = STDOUT_FILENO;
   std::FILE* err = stderr;
 };
 
-// Runs the command of `options` (help and version included).
+// Runs the command of `options` (help and version included). A failed
+// write to standard output or to the error stream ends in kOutput.
 InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvironment& env);
 
 // Runs `run`; an exception that escapes it ends the run with its message:

@@ -9,6 +9,12 @@ CommandResult list_periods(const CommandContext& context) {
   Reporter& reporter = context.reporter;
   DataStream out(context.env.out);
   ListWriter writer(context.options.list_format);
+  const FileStatus opened = out.open("-");
+  if (!opened.ok()) {
+    CommandResult failed;
+    failed.outcome = Outcome::failed(reporter.output("standard output", opened));
+    return failed;
+  }
   CommandResult result = context.walk.each(false, [&](const CatalogPeriod& p) {
     const FileStatus written = out.write(writer.row(p));
     return written.ok() ? Outcome::done()

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/process_guard.h"
 #include "inventory/inventory.h"
 
 namespace {
@@ -19,13 +20,16 @@ std::optional<std::string> environment_value(const char* name) {
 
 int main(int argc, char** argv) {
   using namespace kalvynex;
-  const InventoryExit result = run_guarded(stderr, [argc, argv] {
+  const ClosedDescriptors closed = fill_standard_descriptors();
+  handle_ending_signals();
+  const InventoryExit result = run_guarded(stderr, [argc, argv, closed] {
     InventoryOptions options;
     std::string error;
     if (!parse_inventory_options(argc, argv, &options, &error)) {
       return report_usage_error(stderr, error);
     }
     InventoryEnvironment env;
+    if (closed.output) env.out = -1;
     env.settings_files =
         locate_settings_files(SettingsEnvironment::from_process(argc > 0 ? argv[0] : ""));
     env.password = environment_value("KALVYNEX_PASSWORD");

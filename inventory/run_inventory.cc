@@ -6,6 +6,7 @@
 
 #include "config/settings.h"
 #include "db/calibration_catalog.h"
+#include "inventory/data_output.h"
 #include "inventory/inventory.h"
 #include "inventory/password_file.h"
 #include "inventory/reporter.h"
@@ -72,9 +73,11 @@ InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvi
     const std::string text = options.help
                                  ? inventory_usage_text()
                                  : std::string(kInventoryProgram) + " " + KALVYNEX_VERSION + "\n";
-    if (std::fputs(text.c_str(), env.out) < 0 || std::fflush(env.out) != 0) {
-      return InventoryExit::kOutput;
-    }
+    DataStream out(env.out);
+    FileStatus written = out.open("-");
+    if (written.ok()) written = out.write(text);
+    if (written.ok()) written = out.finish();
+    if (!written.ok()) return Reporter(env.err, false, false).output("standard output", written);
     return InventoryExit::kDone;
   }
   std::optional<std::string> password;

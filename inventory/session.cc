@@ -1,5 +1,7 @@
 #include "inventory/session.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -24,11 +26,14 @@ CommandResult run_command(const CommandContext& context) {
   return export_periods(context);
 }
 
-}  // namespace
-
-InventoryExit run_session(const InventoryOptions& options, const InventoryEnvironment& env,
-                          const SessionSetup& setup, PeriodCatalog& catalog) {
-  Reporter reporter(env.err, options.quiet, env.progress);
+InventoryExit run_command_on(const InventoryOptions& options, const InventoryEnvironment& env,
+                             const SessionSetup& setup, PeriodCatalog& catalog,
+                             Reporter& reporter) {
+  // Data for a standard output that was closed at start: the failure is
+  // known before a connection is made.
+  if (env.out < 0 && writes_standard_output(options, setup.output_directory)) {
+    return reporter.output("standard output", file_failure("write", EBADF));
+  }
   Status status = catalog.connect(setup.parameters);
   if (status.ok()) status = catalog.check_table();
   std::vector<ChannelCodes> channels;
@@ -49,6 +54,18 @@ InventoryExit run_session(const InventoryOptions& options, const InventoryEnviro
   }
   return reporter.problems() > 0 || result.findings > 0 ? InventoryExit::kProblems
                                                         : InventoryExit::kDone;
+}
+
+}  // namespace
+
+InventoryExit run_session(const InventoryOptions& options, const InventoryEnvironment& env,
+                          const SessionSetup& setup, PeriodCatalog& catalog) {
+  Reporter reporter(env.err, options.quiet, env.progress);
+  const InventoryExit exit = run_command_on(options, env, setup, catalog, reporter);
+  // Messages that did not reach the error stream: the caller cannot know
+  // what went wrong, so the run failed.
+  const bool lost_messages = std::fflush(env.err) != 0 || std::ferror(env.err) != 0;
+  return lost_messages && exit < InventoryExit::kOutput ? InventoryExit::kOutput : exit;
 }
 
 }  // namespace kalvynex

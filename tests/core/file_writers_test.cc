@@ -308,6 +308,67 @@ TEST(FileWritersTest, TargetsThatAreNoRegularFilesAreWrittenInPlace) {
   EXPECT_TRUE(fs::is_symlink(out_link));
 }
 
+// Writes `contents` to `path` alone, as one writer does.
+bool write_alone(Writer writer, const std::string& path, const std::string& contents) {
+  if (writer == Writer::kWhole) return replace_file(path, contents).ok();
+  if (writer == Writer::kBatch) {
+    FileBatch batch;
+    return batch.add(path, contents).empty() && batch.commit().empty();
+  }
+  StreamedFile stream;
+  return stream.open(path).ok() && stream.write(contents).ok() && stream.commit().ok();
+}
+
+// A link to a regular file is never replaced itself. A link reached
+// through /proc (as /dev/stdout -> /proc/self/fd/1, or /dev/fd/1) names a
+// file that some process opened: it is truncated and written where it is.
+// Any other link has the file at the end of its links replaced, which keeps
+// its permission bits.
+TEST(FileWritersTest, LinksToRegularFilesKeepTheLink) {
+  for (const Writer writer : {Writer::kWhole, Writer::kStream, Writer::kBatch}) {
+    SCOPED_TRACE(writer_name(writer));
+    TempDir dir;
+    const std::string d = dir.path();
+    const std::string real = dir.write_file("sub/real", "old");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    fs::create_symlink("sub/real", d + "/relative");
+    fs::create_symlink(d + "/relative", d + "/chain");
+    for (const std::string name : {"relative", "chain"}) {
+      SCOPED_TRACE(name);
+      EXPECT_TRUE(write_alone(writer, d + "/" + name, "new " + name));
+      EXPECT_TRUE(fs::is_symlink(d + "/" + name));
+      EXPECT_EQ(read_file_bytes(real), "new " + name);
+      struct stat st {};
+      ASSERT_EQ(::stat(real.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0640u);
+    }
+    EXPECT_EQ(directory_entries(d + "/sub"), std::vector<std::string>{"real"});
+
+    const std::string held = dir.write_file("held", "old and longer");
+    struct stat before {};
+    ASSERT_EQ(::stat(held.c_str(), &before), 0);
+    const int fd = ::open(held.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::string number = std::to_string(fd);
+    fs::create_symlink("/proc/self/fd/" + number, d + "/out");
+    fs::create_symlink("/proc/self/fd", d + "/fd");
+    fs::create_symlink(d + "/out", d + "/out-chain");
+    for (const std::string& name : std::vector<std::string>{"out", "fd/" + number, "out-chain"}) {
+      SCOPED_TRACE(name);
+      ASSERT_EQ(::pwrite(fd, "old and longer", 14, 0), 14);
+      EXPECT_TRUE(write_alone(writer, d + "/" + name, "new"));
+      EXPECT_EQ(read_file_bytes(held), "new");
+      struct stat after {};
+      ASSERT_EQ(::stat(held.c_str(), &after), 0);
+      EXPECT_EQ(after.st_ino, before.st_ino);
+      EXPECT_TRUE(fs::is_symlink(d + "/out"));
+    }
+    ::close(fd);
+    EXPECT_EQ(directory_entries(d), (std::vector<std::string>{"chain", "fd", "held", "out", "out-chain",
+                                                              "relative", "sub"}));
+  }
+}
+
 // A stream that is abandoned or dropped uncommitted, after a part of it
 // went to disk, leaves the old file and nothing else.
 TEST(FileWritersTest, UncommittedStreamLeavesTheOldFile) {

@@ -43,25 +43,6 @@ constexpr bool kAddressSpaceCanBeLimited = true;
 // The file that the latest period of ABC:BHZ:XX:00 in the demo data gives.
 constexpr char kDemoFile[] = "ABC_BHZ_XX_00_20110101.sac";
 
-// The text of the command line of process `pid`, arguments joined by NULs.
-std::string command_line_of(const std::string& pid) {
-  return read_file_bytes("/proc/" + pid + "/cmdline");
-}
-
-// The process ids whose command line holds `mark`.
-std::vector<std::string> processes_with(const std::string& mark) {
-  std::vector<std::string> found;
-  DIR* dir = opendir("/proc");
-  if (dir == nullptr) return found;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (command_line_of(name).find(mark) != std::string::npos) found.push_back(name);
-  }
-  closedir(dir);
-  return found;
-}
-
 class HostileInputTest : public E2eTest {
  protected:
   Backend backend() const { return GetParam(); }

@@ -2,10 +2,22 @@
 // selection, every exit status, the sacpz export read back by the SAC
 // pole-zero rules, and sac/fap exports compared byte for byte with the files
 // of one kalvynex run per period.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
 #include <complex>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -168,7 +180,8 @@ class InventoryTest : public E2eTest {
     }
   }
 
-  ProcessResult inventory(std::vector<std::string> arguments, bool connected = true) const {
+  ProcessResult inventory(std::vector<std::string> arguments, bool connected = true,
+                          std::function<void()> before_exec = {}) const {
     if (connected) {
       arguments.insert(arguments.end(), {"--dsn", kDsn, "--user", database_user()});
     }
@@ -180,6 +193,7 @@ class InventoryTest : public E2eTest {
     options.environment.emplace("SOURCE_DATE_EPOCH", "1700000000");
     options.argument0 = dir().path() + "/kalvynex-inventory";
     options.working_directory = dir().path();
+    options.before_exec = std::move(before_exec);
     return run_process(KALVYNEX_INVENTORY_BINARY, arguments, options);
   }
 
@@ -474,8 +488,174 @@ TEST_P(InventoryTest, SelectionOverTheLimitIsRefusedBeforeConnecting) {
       "RAISE EXCEPTION 'a selection query is left'; END IF; END $$"));
 }
 
+// Tests that need one backend only; the others skip before a database is
+// made. The writers do not depend on the backend, and SQLite costs no
+// server; PostgreSQL's server log shows what reached its socket.
+template <Backend kBackend>
+class InventoryOnOneBackendTest : public InventoryTest {
+ protected:
+  void SetUp() override {
+    if (GetParam() != kBackend) GTEST_SKIP() << "runs on " << backend_name(kBackend) << " only";
+    InventoryTest::SetUp();
+  }
+};
+using InventoryWritersTest = InventoryOnOneBackendTest<Backend::SQLite>;
+using InventoryServerLogTest = InventoryOnOneBackendTest<Backend::PostgreSQL>;
+
+// A signal during an export ends the run with 128 + signal and leaves no
+// temporary file: each file in the directory is its old self or the
+// complete new one.
+TEST_P(InventoryWritersTest, ASignalDuringAnExportLeavesNoTemporaryFile) {
+  // Enough channels that the run is caught writing.
+  database().execute(
+      "INSERT INTO CALIBRATION WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+      "WHERE i < 1000) SELECT 'BN', '00', 'S' || i, 'BHZ', '2001-01-01 00:00:00', NULL, 1.5e9, 1, "
+      "1.0, 1, 'ZEROS 2|POLES 2|-0.037 0.037|-0.037 -0.037|CONSTANT 5.9e+13|', '1 1 0|', "
+      "'2020-01-01 00:00:00' FROM n");
+  const std::string complete = dir().path() + "/complete";
+  std::filesystem::create_directory(complete);
+  ASSERT_EQ(inventory({"export", "-f", "sac", "-n", "BN", "-o", complete}).exit_status, 0);
+  const std::vector<std::string> names = directory_entries(complete);
+  ASSERT_EQ(names.size(), 1000u);
+  const auto restore_signals = [] {
+    for (const int n : {SIGINT, SIGTERM, SIGHUP}) signal(n, SIG_DFL);
+  };
+  for (const bool stationxml : {false, true}) {
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+      SCOPED_TRACE(std::string(stationxml ? "stationxml " : "sac ") + strsignal(signal_number));
+      const std::string target =
+          dir().path() + "/signal" + std::to_string(signal_number) + (stationxml ? "x" : "");
+      bool signalled = false;
+      ProcessResult r;
+      for (int attempt = 0; attempt < 5 && (!signalled || r.exit_status == 0); ++attempt) {
+        std::filesystem::remove_all(target);
+        dir().write_file(target.substr(dir().path().size() + 1) + "/keep", "kept");
+        dir().write_file(target.substr(dir().path().size() + 1) + "/" +
+                             (stationxml ? std::string("net.xml") : names[0]),
+                         "old");
+        const std::vector<std::string> arguments =
+            stationxml ? std::vector<std::string>{"export", "-f", "stationxml", "-n", "BN", "-o",
+                                                  target + "/net.xml"}
+                       : std::vector<std::string>{"export", "-f", "sac", "-n", "BN", "-o", target};
+        std::future<ProcessResult> run = std::async(
+            std::launch::async, [&] { return inventory(arguments, true, restore_signals); });
+        signalled = signal_while_writing(target, target, signal_number, [&] {
+          return run.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready;
+        });
+        r = run.get();
+      }
+      ASSERT_TRUE(signalled) << "the run ended before it was caught writing";
+      EXPECT_EQ(r.exit_status, 128 + signal_number) << r.err;
+      EXPECT_EQ(read_file_bytes(target + "/keep"), "kept");
+      for (const std::string& name : directory_entries(target)) {
+        EXPECT_NE(name[0], '.') << name;
+        if (name == "keep") continue;
+        const std::string text = read_file_bytes(target + "/" + name);
+        if (stationxml) {
+          EXPECT_EQ(name, "net.xml");
+          EXPECT_EQ(text, "old");
+        } else if (text != "old" || name != names[0]) {
+          EXPECT_EQ(text, read_file_bytes(complete + "/" + name)) << name;
+        }
+      }
+    }
+  }
+}
+
+// -o naming a FIFO, a link to a device or /dev/stdout (here a pipe): the
+// document goes through and the name stays what it was. Every period
+// skipped leaves an existing file as it was.
+TEST_P(InventoryWritersTest, WritesFifosDevicesAndStandardOutputInPlace) {
+  const std::vector<std::string> sacpz = {"export", "-f", "sacpz", "-n", "XX", "-s", "ABC", "-c",
+                                          "BHZ"};
+  const ProcessResult reference = inventory(sacpz);
+  ASSERT_EQ(reference.exit_status, 0) << reference.err;
+  ASSERT_FALSE(reference.out.empty());
+  auto with_output = [&](const std::string& output) {
+    std::vector<std::string> arguments = sacpz;
+    arguments.insert(arguments.end(), {"-o", output});
+    return arguments;
+  };
+
+  const std::string fifo = dir().path() + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = read_file_bytes(fifo); });
+  const ProcessResult through_fifo = inventory(with_output(fifo));
+  const int unblock = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // should the run have missed it
+  if (unblock >= 0) close(unblock);
+  reader.join();
+  EXPECT_EQ(through_fifo.exit_status, 0) << through_fifo.err;
+  EXPECT_EQ(received, reference.out);
+  struct stat st {};
+  ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  const std::string null = dir().path() + "/null";
+  std::filesystem::create_symlink("/dev/null", null);
+  const ProcessResult into_null = inventory(with_output(null));
+  EXPECT_EQ(into_null.exit_status, 0) << into_null.err;
+  EXPECT_EQ(std::filesystem::read_symlink(null), "/dev/null");
+
+  const ProcessResult to_stdout = inventory(with_output("/dev/stdout"));
+  EXPECT_EQ(to_stdout.exit_status, 0) << to_stdout.err;
+  EXPECT_EQ(to_stdout.out, reference.out);
+
+  // BHN has no SAC text.
+  const std::string old = dir().write_file("old.pz", "old");
+  const ProcessResult skipped = inventory(
+      {"export", "-f", "sacpz", "-n", "XX", "-s", "ABC", "-c", "BHN", "-o", old});
+  EXPECT_EQ(skipped.exit_status, 1) << skipped.err;
+  EXPECT_EQ(read_file_bytes(old), "old");
+}
+
+// Started with standard output closed, a command whose data go there ends
+// with 5 before it connects: nothing meant for standard output reaches the
+// database's socket, which would otherwise take descriptor 1.
+TEST_P(InventoryServerLogTest, ClosedStandardOutputFailsBeforeConnecting) {
+  const char* admin = std::getenv("KALVYNEX_TEST_PG_ADMIN");
+  const std::string log = admin == nullptr
+                              ? std::string()
+                              : std::string(admin).substr(0, std::string(admin).find(':')) +
+                                    "/server.log";
+  auto invalid_messages = [&log] {
+    std::ifstream in(log);
+    std::string line;
+    int count = 0;
+    while (std::getline(in, line)) count += line.find("invalid frontend message") != std::string::npos;
+    return count;
+  };
+  const int invalid_before = invalid_messages();
+  const auto close_stdout = [] { close(STDOUT_FILENO); };
+  const std::vector<std::string> commands[] = {
+      {"list"}, {"check"}, {"export", "-f", "sacpz"}, {"export", "-f", "stationxml", "-o", "-"}};
+  for (const std::vector<std::string>& command : commands) {
+    SCOPED_TRACE(command.back());
+    const ProcessResult r = inventory(command, true, close_stdout);
+    EXPECT_EQ(r.exit_status, 5);
+    EXPECT_EQ(r.err, "kalvynex-inventory: cannot write standard output (write): Bad file "
+                     "descriptor\n");
+  }
+  // Data that go to files are written as ever.
+  dir().write_file("sac/keep", "");
+  const ProcessResult files =
+      inventory({"export", "-f", "sac", "-n", "XX", "-c", "BHZ", "-o", dir().path() + "/sac"},
+                true, close_stdout);
+  EXPECT_EQ(files.exit_status, 0) << files.err;
+  EXPECT_EQ(directory_entries(dir().path() + "/sac").size(), 4u);  // keep and 3 periods
+  if (log.empty() || !std::ifstream(log)) {
+    std::cout << "no server log to read; the runs' status shows the order\n";
+  } else {
+    EXPECT_EQ(invalid_messages(), invalid_before);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, InventoryTest, ::testing::ValuesIn(available_backends()),
                          backend_test_name);
+INSTANTIATE_TEST_SUITE_P(Backends, InventoryWritersTest,
+                         ::testing::ValuesIn(available_backends()), backend_test_name);
+INSTANTIATE_TEST_SUITE_P(Backends, InventoryServerLogTest,
+                         ::testing::ValuesIn(available_backends()), backend_test_name);
 
 }  // namespace
 }  // namespace kalvynex

@@ -14,6 +14,7 @@
 
 #include "inventory/inventory.h"
 #include "tests/support/fake_catalog.h"
+#include "tests/support/files.h"
 #include "tests/support/inventory_run.h"
 #include "tests/support/temp_dir.h"
 
@@ -141,21 +142,26 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
   dir.write_file("ABC_BHZ_XX_00_20080101.fap/keep", "");
   const struct {
     std::vector<std::string> args;  // quiet: the failure is the only message
-    bool failing_output;            // standard output refuses every write
+    Output output;                  // of the run
     std::string target;
   } rows[] = {
-      {{"list", "-q"}, true, "standard output"},
-      {{"list", "-q", "-f", "json"}, true, "standard output"},
-      {{"check", "-q"}, true, "standard output"},
-      {{"export", "-q", "-f", "sacpz"}, true, "standard output"},
-      {{"export", "-q", "-f", "stationxml"}, true, "standard output"},
-      {{"export", "-q", "-f", "sacpz", "-o", d + "/gone/all.pz"}, false, d + "/gone/all.pz"},
-      {{"export", "-q", "-f", "stationxml", "-o", d + "/gone/n.xml"}, false, d + "/gone/n.xml"},
+      {{"list", "-q"}, Output::kFailing, "standard output"},
+      {{"list", "-q", "-f", "json"}, Output::kFailing, "standard output"},
+      {{"check", "-q"}, Output::kFailing, "standard output"},
+      {{"export", "-q", "-f", "sacpz"}, Output::kFailing, "standard output"},
+      {{"export", "-q", "-f", "stationxml"}, Output::kFailing, "standard output"},
+      // Closed at start: failed before the connection.
+      {{"list", "-q"}, Output::kClosed, "standard output"},
+      {{"check", "-q"}, Output::kClosed, "standard output"},
+      {{"export", "-q", "-f", "sacpz"}, Output::kClosed, "standard output"},
+      {{"export", "-q", "-f", "stationxml", "-o", "-"}, Output::kClosed, "standard output"},
+      {{"export", "-q", "-f", "sacpz", "-o", d + "/gone/all.pz"}, Output::kFile, d + "/gone/all.pz"},
+      {{"export", "-q", "-f", "stationxml", "-o", d + "/gone/n.xml"}, Output::kFile, d + "/gone/n.xml"},
       {{"export", "-q", "-f", "sacpz", "-o", d},
-       false,
+       Output::kFile,
        d + "/SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
-      {{"export", "-q", "-f", "sac", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.sac"},
-      {{"export", "-q", "-f", "fap", "-o", d}, false, d + "/ABC_BHZ_XX_00_20080101.fap"},
+      {{"export", "-q", "-f", "sac", "-o", d}, Output::kFile, d + "/ABC_BHZ_XX_00_20080101.sac"},
+      {{"export", "-q", "-f", "fap", "-o", d}, Output::kFile, d + "/ABC_BHZ_XX_00_20080101.fap"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.args[0] + " " + row.args.back());
@@ -164,11 +170,75 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
     std::vector<FakePeriod> periods = sound_periods();
     periods[0].sac += "CONSTANT 1|";
     FakeCatalog catalog(periods);
-    const SessionRun run = run_session_on(catalog, row.args, row.failing_output);
+    const SessionRun run = run_session_on(catalog, row.args, row.output);
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.err.rfind("kalvynex-inventory: cannot write " + row.target + " (", 0), 0u)
         << run.err;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_EQ(catalog.calls(CatalogCall::kConnect), row.output == Output::kClosed ? 0 : 1);
+  }
+}
+
+// A file that fails fails alone: the run's other files are written and
+// the status is 5 at the end. Every period skipped leaves an existing
+// document as it was (status 1, the skips). Messages that the error stream
+// refused make the status 5.
+TEST(InventoryExitStatusTest, OneFailedFileSkippedPeriodsAndALostErrorStream) {
+  Timestamp open;
+  open.year = -1;
+  const FakePeriod abc = fake_period("XX.ABC.00.BHZ", Timestamp::at(2008, 1, 1), open, kSoundSac,
+                                     kSoundFap);
+  const FakePeriod abd = fake_period("XX.ABD.00.BHZ", Timestamp::at(2009, 1, 1), open, kSoundSac,
+                                     kSoundFap);
+  const FakePeriod no_sac = fake_period("XX.ABC.00.BHZ", Timestamp::at(2008, 1, 1), open, "", "");
+  const FakePeriod abd_no_sac = fake_period("XX.ABD.00.BHZ", Timestamp::at(2009, 1, 1), open, "", "");
+  const FakePeriod no_date =
+      fake_period("XX.ABC.00.BHZ", Timestamp::at(2008, 2, 30), open, kSoundSac, kSoundFap);
+  const struct {
+    const char* name;
+    std::vector<FakePeriod> periods;
+    std::vector<std::string> args;  // "DIR" stands for the scratch directory
+    Output output;
+    int status;
+    std::vector<std::string> files;  // DIR's entries after the run
+    const char* old_file;            // "old", when that file kept its text
+  } rows[] = {
+      {"directory at one sac name", {abc, abd}, {"export", "-f", "sac", "-o", "DIR"},
+       Output::kFile, 5, {"ABC_BHZ_XX_00_20080101.sac", "ABD_BHZ_XX_00_20090101.sac"}, ""},
+      {"directory at one sacpz name", {abc, abd}, {"export", "-f", "sacpz", "-o", "DIR"},
+       Output::kFile, 5,
+       {"SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00",
+        "SAC_PZs_XX_ABD_BHZ_00_2009-01-01T00:00:00"}, ""},
+      {"sacpz, every period skipped", {no_sac}, {"export", "-f", "sacpz", "-o", "DIR/old"},
+       Output::kFile, 1, {"old"}, "old"},
+      {"stationxml, every period skipped", {no_date},
+       {"export", "-f", "stationxml", "-o", "DIR/old"}, Output::kFile, 1, {"old"}, "old"},
+      {"sacpz, one period written", {no_sac, abd}, {"export", "-f", "sacpz", "-o", "DIR/old"},
+       Output::kFile, 1, {"old"}, ""},
+      {"error stream refuses a skip", {abc, abd_no_sac}, {"export", "-f", "sac", "-o", "DIR"},
+       Output::kFailingErrors, 5, {"ABC_BHZ_XX_00_20080101.sac"}, ""},
+      {"error stream refuses, quiet", {abc, abd_no_sac}, {"export", "-q", "-f", "sac", "-o", "DIR"},
+       Output::kFailingErrors, 1, {"ABC_BHZ_XX_00_20080101.sac"}, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    if (row.args.back() == "DIR/old") dir.write_file("old", "old");
+    if (row.status == 5 && row.output == Output::kFile) {
+      dir.write_file(row.files[0] + "/keep", "");
+    }
+    FakeCatalog catalog(row.periods);
+    const SessionRun run = run_session_on(catalog, with_dir(row.args, dir.path()), row.output);
+    EXPECT_EQ(run.status, row.status) << run.err;
+    EXPECT_EQ(directory_entries(dir.path()), row.files);
+    if (row.status == 5 && row.output == Output::kFile) {
+      EXPECT_EQ(run.err, "kalvynex-inventory: cannot write " + dir.path() + "/" + row.files[0] +
+                             " (open): Is a directory\n");
+      EXPECT_FALSE(read_file_bytes(dir.path() + "/" + row.files[1]).empty());
+    }
+    if (*row.old_file != '\0') {
+      EXPECT_EQ(read_file_bytes(dir.path() + "/old"), "old");
+    }
   }
 }
 

@@ -29,7 +29,8 @@ std::string contents(std::FILE* f) {
 }  // namespace
 
 SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& args,
-                          bool failing_output) {
+                          Output output) {
+  const bool failing_output = output == Output::kFailing;
   std::vector<std::string> words = {"kalvynex-inventory"};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -44,16 +45,19 @@ SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& 
   }
   InventoryEnvironment env;
   env.source_date_epoch = "0";
-  // A stream open for reading only: every write to it fails (EBADF), with
+  // A file open for reading only: every write to it fails (EBADF), with
   // no device needed.
-  env.out =
+  std::FILE* out =
       failing_output ? std::fopen(KALVYNEX_SOURCE_DIR "/CMakeLists.txt", "r") : std::tmpfile();
-  env.err = std::tmpfile();
+  env.out = output == Output::kClosed ? -1 : fileno(out);
+  env.err = output == Output::kFailingErrors
+                ? std::fopen(KALVYNEX_SOURCE_DIR "/CMakeLists.txt", "r")
+                : std::tmpfile();
   SessionSetup setup;
   setup.data_source = "fake";
   setup.output_directory = "/nonexistent-output-directory";
   run.status = static_cast<int>(run_session(options, env, setup, catalog));
-  run.out = failing_output ? (std::fclose(env.out), std::string()) : contents(env.out);
+  run.out = failing_output ? (std::fclose(out), std::string()) : contents(out);
   run.err = contents(env.err);
   return run;
 }

@@ -16,10 +16,14 @@ struct SessionRun {
   std::string err;  // standard error
 };
 
+// The streams of a run: standard output a file, one that fails every
+// write, or closed when the process started; or the error stream failing
+// every write.
+enum class Output { kFile, kFailing, kClosed, kFailingErrors };
+
 // `args` after the program's name, e.g. {"export", "-f", "sac", "-o", dir}.
-// With `failing_output` every write to standard output fails.
 SessionRun run_session_on(FakeCatalog& catalog, const std::vector<std::string>& args,
-                          bool failing_output = false);
+                          Output output = Output::kFile);
 
 // A pole-zero text that reads, and a FAP text with two usable lines.
 extern const char kSoundSac[];

@@ -1,6 +1,8 @@
 #include "tests/support/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -8,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -107,6 +110,45 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
   }
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+std::string command_line_of(const std::string& pid) {
+  // The process may end while it is read: what was read is kept.
+  std::string text;
+  const int fd = ::open(("/proc/" + pid + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[4096];
+  ssize_t n = 0;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
+}
+
+std::vector<std::string> processes_with(const std::string& mark) {
+  std::vector<std::string> found;
+  DIR* dir = opendir("/proc");
+  if (dir == nullptr) return found;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (command_line_of(name).find(mark) != std::string::npos) found.push_back(name);
+  }
+  closedir(dir);
+  return found;
+}
+
+bool signal_while_writing(const std::string& mark, const std::string& directory,
+                          int signal_number, const std::function<bool()>& running) {
+  while (running()) {
+    for (const std::string& pid : processes_with(mark)) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator("/proc/" + pid + "/fd", error)) {
+        const std::string link = std::filesystem::read_symlink(entry.path(), error).string();
+        if (link.rfind(directory + "/", 0) == 0) return kill(std::stoi(pid), signal_number) == 0;
+      }
+    }
+  }
+  return false;
 }
 
 }  // namespace kalvynex

@@ -35,6 +35,18 @@ struct ProcessResult {
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
                           const ProcessOptions& options = {});
 
+// The text of the command line of process `pid`, arguments joined by NULs.
+std::string command_line_of(const std::string& pid);
+
+// The process ids whose command line holds `mark`.
+std::vector<std::string> processes_with(const std::string& mark);
+
+// Sends `signal_number` to the process whose command line holds `mark` as
+// soon as it holds a file under `directory` open (named or unnamed), while
+// `running` says the process may still be there. Whether it was sent.
+bool signal_while_writing(const std::string& mark, const std::string& directory,
+                          int signal_number, const std::function<bool()>& running);
+
 }  // namespace kalvynex
 
 #endif  // KALVYNEX_TESTS_SUPPORT_PROCESS_H_
