@@ -54,7 +54,8 @@ TEST(PasswordFileTest, UnreadableFileIsAUsageError) {
   options.command = InventoryCommand::kList;
   options.password_file = "/dev/zero";
   InventoryEnvironment env;
-  env.out = std::tmpfile();
+  std::FILE* out = std::tmpfile();
+  env.out = fileno(out);
   env.err = std::tmpfile();
   EXPECT_EQ(run_inventory(options, env), InventoryExit::kUsage);
   std::rewind(env.err);
@@ -62,7 +63,7 @@ TEST(PasswordFileTest, UnreadableFileIsAUsageError) {
   const std::size_t n = std::fread(text, 1, sizeof text - 1, env.err);
   EXPECT_EQ(std::string(text, n),
             "kalvynex-inventory: cannot read the password file /dev/zero: not a regular file\n");
-  std::fclose(env.out);
+  std::fclose(out);
   std::fclose(env.err);
 }
 
