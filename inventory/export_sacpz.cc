@@ -51,7 +51,7 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
   CalibrationRecord record;
   PoleZeroResponse response;
   std::vector<PoleZeroProblem> problems;
-  CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
+  CommandResult result = context.walk.each_dated(true, [&](const CatalogPeriod& p) {
     if (!p.has_sac) {
       reporter.period(p, "no SAC text; skipped");
       return Outcome::done();
