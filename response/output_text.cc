@@ -27,7 +27,8 @@ std::string fap_output(const CalibrationRecord& record, const ResponseType& type
   const ConvertedTriplets triplets = convert_fap_triplets(normalized.text, type);
   if (not_finite != nullptr && triplets.first_not_finite > 0) {
     *not_finite =
-        string_printf("FAP text line %d: a number that is not finite", triplets.first_not_finite);
+        string_printf("FAP text line %d: a number that is not finite as read or converted",
+                      triplets.first_not_finite);
   }
 
   FapHeaderFields header;
