@@ -89,7 +89,8 @@ std::string normalization_problem(const PoleZeroResponse& response, double frequ
   if (!(std::isfinite(frequency_hz) && frequency_hz > 0.0)) return "no positive frequency";
   const PoleZeroNormalization norm = normalize_pole_zero(response, frequency_hz);
   const double magnitude = 1.0 / norm.factor;
-  if (!std::isfinite(magnitude)) return "the response is infinite there";
+  if (std::isnan(magnitude)) return "the response overflows there";
+  if (std::isinf(magnitude)) return "the response is infinite there";
   if (magnitude == 0.0) return "the response is zero there";
   if (!std::isfinite(norm.factor) || !std::isfinite(norm.gain) || norm.gain == 0.0) {
     return "the normalisation factor or the sensitivity is zero or not finite there";
