@@ -126,6 +126,18 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     CalibrationRecord record = record_of(p);
     const Status read = context.walk.read_texts(&record);
     if (!read.ok()) return Outcome::database(read);
+    const std::string key = p.codes.network + "." + p.codes.sta;
+    if (key != station_key) {
+      station_key = key;
+      const StationPlace* found = places.find(p.codes.network, p.codes.sta);
+      place = found != nullptr ? *found : unknown;
+      if (found == nullptr) {
+        reporter.warning("station " + key +
+                         (context.options.stations ? " is not in the stations file"
+                                                   : " has no coordinates (see --stations)") +
+                         "; written at 0, 0, 0");
+      }
+    }
     ChannelEpoch epoch;
     epoch.codes = p.codes;
     epoch.start = p.startdate;
@@ -138,8 +150,9 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
       return Outcome::done();
     }
     if (!begun) {
-      // The document starts with the first period, so that a selection
-      // that matches nothing leaves no file behind.
+      // The document starts with the first period written, so that a
+      // selection that matches nothing (or only skipped periods) leaves no
+      // file behind.
       const FileStatus opened = stream.open(output);
       if (!opened.ok()) return Outcome::failed(reporter.output(output, opened));
       StationXmlDocumentInfo info;
@@ -148,18 +161,6 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
       info.created_seconds = created_epoch(context.env.source_date_epoch);
       if (!writer.begin(info)) return write_failed();
       begun = true;
-    }
-    const std::string key = p.codes.network + "." + p.codes.sta;
-    if (key != station_key) {
-      station_key = key;
-      const StationPlace* found = places.find(p.codes.network, p.codes.sta);
-      place = found != nullptr ? *found : unknown;
-      if (found == nullptr) {
-        reporter.warning("station " + key +
-                         (context.options.stations ? " is not in the stations file"
-                                                   : " has no coordinates (see --stations)") +
-                         "; written at 0, 0, 0");
-      }
     }
     return writer.add_channel(epoch, place) ? Outcome::done() : write_failed();
   });
