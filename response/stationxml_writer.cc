@@ -119,12 +119,8 @@ ResponsePlan plan_response(const ChannelEpoch& epoch) {
     const std::string problem = normalization_problem(response, plan.frequency);
     if (problem.empty()) return plan;
     // 1 Hz, then a decade below and above, two decades, ... four.
-    double candidates[9] = {1.0};
-    for (int i = 1; i <= 4; ++i) {
-      candidates[2 * i - 1] = std::pow(10.0, -i);
-      candidates[2 * i] = std::pow(10.0, i);
-    }
-    for (const double f : candidates) {
+    constexpr double kCandidates[] = {1.0, 0.1, 10.0, 0.01, 100.0, 1e-3, 1e3, 1e-4, 1e4};
+    for (const double f : kCandidates) {
       if (f == epoch.normalization_frequency || !normalization_problem(response, f).empty()) {
         continue;
       }
