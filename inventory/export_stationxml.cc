@@ -1,7 +1,6 @@
 // export -f stationxml: one StationXML document of every selected period,
 // written as the rows come: only the current period's texts and response
 // are in memory.
-#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -142,8 +141,7 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     epoch.codes = p.codes;
     epoch.start = p.startdate;
     epoch.end = p.enddate;
-    // A FREQ that is not a positive finite number counts as absent.
-    epoch.normalization_frequency = std::isfinite(p.freq) && p.freq > 0.0 ? p.freq : 1.0;
+    epoch.normalization_frequency = requested_normalization_frequency(p.freq);
     PoleZeroResponse pole_zero;
     std::vector<FapTriplet> triplets;
     if (!choose_response(context, p, record, &pole_zero, &triplets, &epoch)) {

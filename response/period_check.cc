@@ -176,7 +176,7 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
     // The test of the StationXML export: a response that has no frequency
     // to be normalised at cannot be written.
     ChannelEpoch epoch;
-    epoch.normalization_frequency = std::isfinite(r.freq) && r.freq > 0.0 ? r.freq : 1.0;
+    epoch.normalization_frequency = requested_normalization_frequency(r.freq);
     epoch.pole_zero = &pole_zero;
     const ResponsePlan plan = plan_response(epoch);
     if (!plan.writable) {

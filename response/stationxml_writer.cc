@@ -102,6 +102,10 @@ std::string hertz_text(double frequency_hz) { return string_printf("%g Hz", freq
 
 }  // namespace
 
+double requested_normalization_frequency(double freq) {
+  return std::isfinite(freq) && freq > 0.0 ? freq : 1.0;
+}
+
 ResponsePlan plan_response(const ChannelEpoch& epoch) {
   ResponsePlan plan;
   plan.frequency = epoch.normalization_frequency;

@@ -55,6 +55,11 @@ struct PoleZeroNormalization {
 PoleZeroNormalization normalize_pole_zero(const PoleZeroResponse& response,
                                           double frequency_hz);
 
+// The normalisation frequency a row's FREQ asks for: FREQ when it is a
+// positive finite number; else (NULL, zero, negative, inf or nan) FREQ
+// counts as absent and 1 Hz is taken.
+double requested_normalization_frequency(double freq);
+
 // Where a channel's response is written from, and whether it can be: no
 // number of it may be inf or nan, and neither the normalisation factor nor
 // the sensitivity may be zero.

@@ -166,6 +166,17 @@ TEST(StationXmlWriterTest, PhasesAreWrappedIntoTheSchemaRangeByWholeTurns) {
 // zero exactly at 2 pi i f_n and one next to it, a frequency whose factor
 // overflows or underflows, a subnormal CONSTANT, FAP amplitudes with and
 // without a finite inverse.
+TEST(StationXmlWriterTest, FreqThatIsNoPositiveFiniteNumberCountsAsAbsent) {
+  const double max = 1.7976931348623157e308;
+  const struct {
+    double freq, frequency;
+  } cases[] = {{0.0, 1.0},          {4.9e-324, 4.9e-324}, {-1.0, 1.0}, {-0.0, 1.0},
+               {max, max},          {INFINITY, 1.0},      {NAN, 1.0},  {2.5, 2.5}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(requested_normalization_frequency(c.freq), c.frequency) << c.freq;
+  }
+}
+
 TEST(StationXmlWriterTest, PlansTheNormalisationAwayFromZerosAndPoles) {
   const double f = 5.0;
   const double at_f = 2.0 * M_PI * f;
