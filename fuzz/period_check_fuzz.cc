@@ -1,7 +1,7 @@
 // A period's stored texts through the check and the StationXML writer.
 // Input: the SAC text, a NUL byte, the FAP text. Whatever the texts hold, the
 // findings are well-formed lines and JSON objects and the document written
-// from them is well-formed XML.
+// from them is well-formed XML that holds no NaN or INF.
 #include <libxml/parser.h>
 
 #include "fuzz/fuzz_support.h"
@@ -58,5 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                                 nullptr, XML_PARSE_NONET);
   FUZZ_CHECK(doc != nullptr);
   xmlFreeDoc(doc);
+  FUZZ_CHECK(document.find("NaN<") == std::string::npos);
+  FUZZ_CHECK(document.find("INF<") == std::string::npos);
   return 0;
 }

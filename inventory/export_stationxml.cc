@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "config/station_file.h"
+#include "core/period_label.h"
 #include "core/string_printf.h"
 #include "inventory/commands.h"
 #include "inventory/data_output.h"
@@ -27,28 +28,60 @@ bool read_places(const CommandContext& context, StationPlaces* places) {
   return true;
 }
 
-// The period's response: the pole zeros when the SAC text reads, else the
-// usable FAP lines, else none; each fallback is reported.
-void choose_response(const CommandContext& context, const CatalogPeriod& p,
+// The period's response: the pole zeros when the SAC text reads and can be
+// normalised, else the usable FAP lines when every number of them is finite,
+// else none; each fallback is reported, and so is a normalisation frequency
+// that had to move. False when the period is to be skipped: a text that is
+// there holds numbers that cannot be written (inf, nan, or a response that
+// cannot be normalised) and no other response can be written instead.
+bool choose_response(const CommandContext& context, const CatalogPeriod& p,
                      const CalibrationRecord& record, PoleZeroResponse* pole_zero,
                      std::vector<FapTriplet>* triplets, ChannelEpoch* epoch) {
   std::vector<PoleZeroProblem> problems;
+  std::string why;          // why the SAC text, then the FAP text, is not used
+  bool numbers = false;     // a text was left out for its numbers
   if (!record.sac.empty() && parse_pole_zero(record.sac, pole_zero, &problems)) {
     epoch->pole_zero = pole_zero;
-    return;
+    const ResponsePlan plan = plan_response(*epoch);
+    if (plan.writable) {
+      if (!plan.moved.empty()) {
+        context.reporter.warning(period_label(p.codes, p.startdate) +
+                                 string_printf(": normalised at %g Hz instead of %g Hz: ",
+                                               plan.frequency, epoch->normalization_frequency) +
+                                 plan.moved);
+      }
+      return true;
+    }
+    epoch->pole_zero = nullptr;
+    why = "SAC text: " + plan.unusable + "; ";
+    numbers = true;
+  } else if (!problems.empty()) {
+    why = string_printf("SAC text line %d: %s; ", problems[0].line, problems[0].reason.c_str());
+    numbers = first_not_finite(problems) != nullptr;
   }
-  scan_fap_lines(normalize_fap_text(record.fap).text, [triplets](const FapLine& line) {
+  int not_finite_line = 0;
+  scan_fap_lines(normalize_fap_text(record.fap).text, [&](const FapLine& line) {
+    if (not_finite_line == 0 && !line.finite()) not_finite_line = line.number;
     if (line.usable()) triplets->push_back({line.frequency, line.amplitude, line.phase});
   });
-  if (!triplets->empty()) epoch->fap = triplets;
-  std::string why;
-  if (!problems.empty()) {
-    why = string_printf("SAC text line %d: %s; ", problems[0].line, problems[0].reason.c_str());
+  if (not_finite_line > 0) {
+    why += string_printf("FAP text line %d: a number that is not finite; ", not_finite_line);
+    numbers = true;
+  } else if (!triplets->empty()) {
+    epoch->fap = triplets;
+    const ResponsePlan plan = plan_response(*epoch);
+    if (!plan.writable) {
+      epoch->fap = nullptr;
+      why += "FAP text: " + plan.unusable + "; ";
+      numbers = true;
+    }
   }
-  if (!problems.empty() || triplets->empty()) {
-    why += triplets->empty() ? "written without a response" : "response from the FAP text";
-    context.reporter.period(p, why);
+  if (epoch->fap != nullptr) {
+    if (!why.empty()) context.reporter.period(p, why + "response from the FAP text");
+    return true;
   }
+  context.reporter.period(p, why + (numbers ? "skipped" : "written without a response"));
+  return !numbers;
 }
 
 }  // namespace
@@ -80,27 +113,10 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
   std::string station_key;
   StationPlace place;
   const StationPlace unknown;
-  CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
-    const bool open = is_open_end(p.enddate);
-    if (!is_calendar_time(p.startdate) || (!open && !is_calendar_time(p.enddate))) {
-      reporter.period(p, "a date that is not a calendar time; skipped");
-      return Outcome::done();
-    }
+  CommandResult result = context.walk.each_dated(true, [&](const CatalogPeriod& p) {
     CalibrationRecord record = record_of(p);
     const Status read = context.walk.read_texts(&record);
     if (!read.ok()) return Outcome::database(read);
-    if (!begun) {
-      // The document starts with the first period, so that a selection
-      // that matches nothing leaves no file behind.
-      const FileStatus opened = stream.open(output);
-      if (!opened.ok()) return Outcome::failed(reporter.output(output, opened));
-      StationXmlDocumentInfo info;
-      info.source = "QEV calibration database";
-      info.module = std::string(kInventoryProgram) + " " + KALVYNEX_VERSION;
-      info.created_seconds = created_epoch(context.env.source_date_epoch);
-      if (!writer.begin(info)) return write_failed();
-      begun = true;
-    }
     const std::string key = p.codes.network + "." + p.codes.sta;
     if (key != station_key) {
       station_key = key;
@@ -117,10 +133,25 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     epoch.codes = p.codes;
     epoch.start = p.startdate;
     epoch.end = p.enddate;
-    epoch.normalization_frequency = p.freq > 0.0 ? p.freq : 1.0;
+    epoch.normalization_frequency = requested_normalization_frequency(p.freq);
     PoleZeroResponse pole_zero;
     std::vector<FapTriplet> triplets;
-    choose_response(context, p, record, &pole_zero, &triplets, &epoch);
+    if (!choose_response(context, p, record, &pole_zero, &triplets, &epoch)) {
+      return Outcome::done();
+    }
+    if (!begun) {
+      // The document starts with the first period written, so that a
+      // selection that matches nothing (or only skipped periods) leaves no
+      // file behind.
+      const FileStatus opened = stream.open(output);
+      if (!opened.ok()) return Outcome::failed(reporter.output(output, opened));
+      StationXmlDocumentInfo info;
+      info.source = "QEV calibration database";
+      info.module = std::string(kInventoryProgram) + " " + KALVYNEX_VERSION;
+      info.created_seconds = created_epoch(context.env.source_date_epoch);
+      if (!writer.begin(info)) return write_failed();
+      begun = true;
+    }
     return writer.add_channel(epoch, place) ? Outcome::done() : write_failed();
   });
   if (!result.outcome.is_done() || !begun) return result;

@@ -2,6 +2,10 @@
 
 namespace kalvynex {
 
+bool has_calendar_dates(const CatalogPeriod& p) {
+  return is_calendar_time(p.startdate) && (is_open_end(p.enddate) || is_calendar_time(p.enddate));
+}
+
 CalibrationRecord record_of(const CatalogPeriod& p) {
   CalibrationRecord record;
   record.codes = p.codes;

@@ -37,6 +37,9 @@ struct CommandResult {
   std::size_t findings = 0;  // check's findings
 };
 
+// START is a calendar time, and so is END unless it is open.
+bool has_calendar_dates(const CatalogPeriod& p);
+
 // A period's values as a record without texts.
 CalibrationRecord record_of(const CatalogPeriod& p);
 
@@ -72,6 +75,20 @@ class PeriodWalk {
       }
     }
     return result;
+  }
+
+  // As each, for the exports: a period whose START, or whose END when not
+  // open, is not a calendar time is reported and skipped, so that no
+  // format writes such a date into a file, its name or a document.
+  template <typename Visit>
+  CommandResult each_dated(bool with_texts, Visit visit) {
+    return each(with_texts, [this, &visit](const CatalogPeriod& p) {
+      if (!has_calendar_dates(p)) {
+        reporter_.period(p, "a date that is not a calendar time; skipped");
+        return Outcome::done();
+      }
+      return visit(p);
+    });
   }
 
   // The texts of the period visited now, into record->sac and record->fap.

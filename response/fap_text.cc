@@ -36,8 +36,8 @@ namespace {
 // The amplitude of one stored triplet (inverse displacement in micrometres
 // per count) expressed in `type`. With w the angular frequency, the direct
 // response is 10^(order+6) * w^kind / A and the inverse one
-// 10^(order+6) * A / w^kind. Overflow simply yields inf or nan, which the
-// caller writes as they are.
+// 10^(order+6) * A / w^kind. Overflow simply yields inf or nan, which
+// kalvynex writes as they are; the result's first_not_finite tells of it.
 double convert_amplitude(double frequency, double amplitude, const ResponseType& type) {
   if (type.is_stored_form()) return amplitude;
   const double w = std::atan(1.0) * frequency * 8.0;
@@ -125,6 +125,10 @@ bool scan_plain_triplet(const char* p, const char* end, FapLine* read) {
 
 }  // namespace
 
+bool FapLine::finite() const {
+  return std::isfinite(frequency) && std::isfinite(amplitude) && std::isfinite(phase);
+}
+
 void scan_fap_lines(const std::string& normalized,
                     const std::function<void(const FapLine&)>& visit) {
   // sscanf needs a NUL-terminated line of its own; one buffer serves every line.
@@ -164,9 +168,13 @@ ConvertedTriplets convert_fap_triplets(const std::string& normalized,
                                        const ResponseType& type) {
   ConvertedTriplets result;
   scan_fap_lines(normalized, [&result, &type](const FapLine& read) {
+    if (result.first_not_finite == 0 && !read.finite()) result.first_not_finite = read.number;
     if (!read.usable()) return;
-    append_triplet(&result.text, read.frequency,
-                   convert_amplitude(read.frequency, read.amplitude, type), read.phase);
+    const double amplitude = convert_amplitude(read.frequency, read.amplitude, type);
+    if (result.first_not_finite == 0 && !std::isfinite(amplitude)) {
+      result.first_not_finite = read.number;
+    }
+    append_triplet(&result.text, read.frequency, amplitude, read.phase);
     if (result.line_count < INT_MAX) ++result.line_count;
   });
   return result;

@@ -29,6 +29,9 @@ struct FapLine {
 
   // What the conversion keeps: a positive frequency and amplitude.
   bool usable() const { return frequency > 0.0 && amplitude > 0.0; }
+  // Every number read is finite: no inf or nan, nothing beyond the range of
+  // double. A line that is not makes its whole text unusable.
+  bool finite() const;
 };
 
 // Reads each non-empty LF-separated line of `normalized` with sscanf
@@ -41,6 +44,9 @@ void scan_fap_lines(const std::string& normalized,
 struct ConvertedTriplets {
   std::string text;    // one "%12.7lf  %10.7le %10.7lf\n" line per triplet
   int line_count = 0;  // number of lines in `text`
+  // The first line (FapLine::number) that is not finite() or whose
+  // converted amplitude is not finite; 0 when every number is finite.
+  int first_not_finite = 0;
 };
 
 // Reads each non-empty LF-separated line with sscanf "%lg%*c%lg%*c%lg",

@@ -1,8 +1,11 @@
 #include "response/output_text.h"
 
+#include <vector>
+
 #include "core/string_printf.h"
 #include "response/fap_header.h"
 #include "response/fap_text.h"
+#include "response/pole_zero.h"
 #include "response/sac_text.h"
 
 namespace kalvynex {
@@ -18,9 +21,15 @@ std::string sac_output(const CalibrationRecord& record, int kind) {
   return build_sac_header(header) + adjust_sac_zeros(record.sac, kind);
 }
 
-std::string fap_output(const CalibrationRecord& record, const ResponseType& type) {
+std::string fap_output(const CalibrationRecord& record, const ResponseType& type,
+                       std::string* not_finite) {
   const NormalizedFap normalized = normalize_fap_text(record.fap);
   const ConvertedTriplets triplets = convert_fap_triplets(normalized.text, type);
+  if (not_finite != nullptr && triplets.first_not_finite > 0) {
+    *not_finite =
+        string_printf("FAP text line %d: a number that is not finite as read or converted",
+                      triplets.first_not_finite);
+  }
 
   FapHeaderFields header;
   header.codes = record.codes;
@@ -47,7 +56,19 @@ OutputRequest resolve_output_request(OutputKind kind, const std::string& type_ou
 
 std::string build_output_text(const CalibrationRecord& record, const OutputRequest& request) {
   return request.kind == OutputKind::Sac ? sac_output(record, request.sac_kind)
-                                         : fap_output(record, request.fap_type);
+                                         : fap_output(record, request.fap_type, nullptr);
+}
+
+std::string build_output_text(const CalibrationRecord& record, const OutputRequest& request,
+                              std::string* not_finite) {
+  not_finite->clear();
+  if (request.kind == OutputKind::Fap) return fap_output(record, request.fap_type, not_finite);
+  std::vector<PoleZeroProblem> problems;
+  parse_pole_zero(record.sac, nullptr, &problems);
+  if (const PoleZeroProblem* p = first_not_finite(problems)) {
+    *not_finite = string_printf("SAC text line %d: ", p->line) + p->reason;
+  }
+  return sac_output(record, request.sac_kind);
 }
 
 std::string to_crlf(const std::string& text) {

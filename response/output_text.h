@@ -30,6 +30,14 @@ OutputRequest resolve_output_request(OutputKind kind, const std::string& type_ou
 // ".fap" file's amplitudes are converted into the requested form.
 std::string build_output_text(const CalibrationRecord& record, const OutputRequest& request);
 
+// The same text; `not_finite` receives why it holds a number that is not
+// finite ("SAC text line 3: a pole that is not finite", "FAP text line 2: a
+// number that is not finite"), or is emptied when it holds none. A ".sac"
+// text is read by parse_pole_zero's rules for this; a ".fap" text counts
+// the numbers read and the converted amplitudes.
+std::string build_output_text(const CalibrationRecord& record, const OutputRequest& request,
+                              std::string* not_finite);
+
 // The bytes of `text` as a text-mode file stores them: every LF becomes
 // CR LF; nothing else changes.
 std::string to_crlf(const std::string& text);

@@ -8,6 +8,7 @@
 #include "core/string_printf.h"
 #include "response/fap_text.h"
 #include "response/pole_zero.h"
+#include "response/stationxml_writer.h"
 
 namespace kalvynex {
 
@@ -38,7 +39,21 @@ void check_fap(const CalibrationRecord& r, std::vector<UsableTriplet>* usable,
   const NormalizedFap normalized = normalize_fap_text(r.fap);
   int not_increasing = 0;
   std::string first_decrease;
+  // Lines whose numbers cannot be written make the whole text unusable:
+  // one finding for all of them, in place of the count and order findings.
+  int unwritable = 0;
+  std::string first_unwritable;
   scan_fap_lines(normalized.text, [&](const FapLine& line) {
+    if (!line.finite() || (line.usable() && !std::isfinite(1e6 / line.amplitude))) {
+      if (unwritable++ == 0) {
+        first_unwritable =
+            line.finite()
+                ? string_printf("line %d: amplitude %g has no finite inverse", line.number,
+                                line.amplitude)
+                : string_printf("line %d: a number that is not finite", line.number);
+      }
+      return;
+    }
     if (!line.usable()) {
       std::string why;
       if (line.values_read == 0) {
@@ -62,6 +77,14 @@ void check_fap(const CalibrationRecord& r, std::vector<UsableTriplet>* usable,
     }
     usable->push_back({line.number, line.frequency, line.amplitude});
   });
+  if (unwritable > 0) {
+    usable->clear();
+    add(findings, r, FindingKind::kFap,
+        first_unwritable +
+            (unwritable > 1 ? string_printf(" and %d more such lines", unwritable - 1) : "") +
+            "; the text is unusable");
+    return;
+  }
   if (usable->size() < 2) {
     add(findings, r, FindingKind::kFap,
         string_printf("%zu usable triplet%s, at least 2 needed", usable->size(),
@@ -149,6 +172,18 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
           (p.line > 0 ? string_printf("line %d: ", p.line) : std::string()) + p.reason);
     }
   }
+  if (have_pole_zero) {
+    // The test of the StationXML export: a response that has no frequency
+    // to be normalised at cannot be written.
+    ChannelEpoch epoch;
+    epoch.normalization_frequency = requested_normalization_frequency(r.freq);
+    epoch.pole_zero = &pole_zero;
+    const ResponsePlan plan = plan_response(epoch);
+    if (!plan.writable) {
+      add(findings, r, FindingKind::kSac, plan.unusable);
+      have_pole_zero = false;
+    }
+  }
   std::vector<UsableTriplet> usable;
   if (!r.fap.empty()) check_fap(r, &usable, findings);
 
@@ -162,6 +197,8 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
     const double pz = std::abs(evaluate_pole_zero(pole_zero, t.frequency));
     const double fap = 1e6 / t.amplitude;
     const double difference = 20.0 * std::log10(pz / fap);
+    // At a zero or a pole of the response no difference in dB is defined.
+    if (!std::isfinite(difference)) continue;
     if (where == nullptr || !(std::fabs(difference) <= std::fabs(worst))) {
       worst = difference;
       where = &t;

@@ -184,10 +184,11 @@ bool parse_pole_zero(const std::string& stored, PoleZeroResponse* out,
   response.poles.clear();
   response.constant = 0.0;
   std::vector<PoleZeroProblem> found;
-  auto problem = [&found](int line, std::string reason) {
+  auto problem = [&found](int line, std::string reason, bool not_finite = false) {
     PoleZeroProblem p;
     p.line = line;
     p.reason = std::move(reason);
+    p.not_finite = not_finite;
     found.push_back(std::move(p));
   };
 
@@ -198,12 +199,22 @@ bool parse_pole_zero(const std::string& stored, PoleZeroResponse* out,
   size_t pos = 0;
   // A value for the list of the last count.
   auto add_value = [&](int line, double re, double im) {
+    // Wherever it stands, a line with inf or nan would carry it into a copy
+    // of the text, so it is marked as such first.
+    const bool finite = std::isfinite(re) && std::isfinite(im);
     if (list == List::kNone) {
-      problem(line, "a value line outside ZEROS and POLES");
+      problem(line, finite ? "a value line outside ZEROS and POLES" : "a value that is not finite",
+              !finite);
       return;
     }
     std::vector<std::complex<double>>& values =
         list == List::kZeros ? response.zeros : response.poles;
+    if (!finite) {
+      problem(line, list == List::kZeros ? "a zero that is not finite" : "a pole that is not finite",
+              true);
+      re = 0.0;  // the place stays at the origin
+      im = 0.0;
+    }
     if (filled >= values.size()) {
       problem(line, list == List::kZeros ? "more values than ZEROS counted"
                                          : "more values than POLES counted");
@@ -251,10 +262,8 @@ bool parse_pole_zero(const std::string& stored, PoleZeroResponse* out,
       double value = 0.0;
       if (words.count != 2 || !read_number(words.word[1], &value)) {
         problem(line_number, "CONSTANT needs one number");
-      } else if (std::isnan(value)) {
-        problem(line_number, "CONSTANT is nan");
-      } else if (std::isinf(value)) {
-        problem(line_number, "CONSTANT is infinite");
+      } else if (!std::isfinite(value)) {
+        problem(line_number, "CONSTANT is not finite", true);
       } else if (value == 0.0) {
         problem(line_number, "CONSTANT is zero");
       } else {
@@ -278,6 +287,13 @@ bool parse_pole_zero(const std::string& stored, PoleZeroResponse* out,
   const bool readable = found.empty();
   if (problems != nullptr) *problems = std::move(found);
   return readable;
+}
+
+const PoleZeroProblem* first_not_finite(const std::vector<PoleZeroProblem>& problems) {
+  for (const PoleZeroProblem& p : problems) {
+    if (p.not_finite) return &p;
+  }
+  return nullptr;
 }
 
 std::complex<double> evaluate_pole_zero(const PoleZeroResponse& response, double frequency_hz) {

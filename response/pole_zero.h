@@ -19,6 +19,7 @@ struct PoleZeroResponse {
 struct PoleZeroProblem {
   int line = 0;         // 1-based line of the stored text, "|" counting as a line end
   std::string reason;   // plain English, e.g. "more values than ZEROS counted"
+  bool not_finite = false;  // a value or CONSTANT that is inf or nan (or beyond double)
 };
 
 // Reads a stored SAC text by SAC's pole-zero reader rules: keywords
@@ -29,11 +30,15 @@ struct PoleZeroProblem {
 // leaves unfilled stay at the origin. Problems: an unknown keyword, a value
 // line that is not two numbers or comes before any count, more values than
 // counted, a count that is not a whole number from 0 to 30, CONSTANT
-// missing, zero, inf or nan. Lines end at LF or "|"; CR before LF is
+// missing or zero, and a value or CONSTANT that is not finite (inf, nan, or
+// a number beyond the range of double; marked `not_finite`). Lines end at LF or "|"; CR before LF is
 // ignored. Returns true when readable (no problem); `out` holds what could be
 // read either way. `problems` may be null.
 bool parse_pole_zero(const std::string& stored, PoleZeroResponse* out,
                      std::vector<PoleZeroProblem>* problems);
+
+// The first problem marked not_finite, or null.
+const PoleZeroProblem* first_not_finite(const std::vector<PoleZeroProblem>& problems);
 
 // CONSTANT x prod(s - z) / prod(s - p) at s = 2 pi i f.
 std::complex<double> evaluate_pole_zero(const PoleZeroResponse& response, double frequency_hz);

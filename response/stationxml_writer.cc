@@ -81,6 +81,89 @@ PoleZeroNormalization normalize_pole_zero(const PoleZeroResponse& response,
   return result;
 }
 
+namespace {
+
+// The reason the pole zeros cannot be normalised at `frequency_hz`; empty
+// when they can.
+std::string normalization_problem(const PoleZeroResponse& response, double frequency_hz) {
+  if (!(std::isfinite(frequency_hz) && frequency_hz > 0.0)) return "no positive frequency";
+  const PoleZeroNormalization norm = normalize_pole_zero(response, frequency_hz);
+  const double magnitude = 1.0 / norm.factor;
+  if (std::isnan(magnitude)) return "the response overflows there";
+  if (std::isinf(magnitude)) return "the response is infinite there";
+  if (magnitude == 0.0) return "the response is zero there";
+  if (!std::isfinite(norm.factor) || !std::isfinite(norm.gain) || norm.gain == 0.0) {
+    return "the normalisation factor or the sensitivity is zero or not finite there";
+  }
+  return std::string();
+}
+
+std::string hertz_text(double frequency_hz) { return string_printf("%g Hz", frequency_hz); }
+
+}  // namespace
+
+double requested_normalization_frequency(double freq) {
+  return std::isfinite(freq) && freq > 0.0 ? freq : 1.0;
+}
+
+ResponsePlan plan_response(const ChannelEpoch& epoch) {
+  ResponsePlan plan;
+  plan.frequency = epoch.normalization_frequency;
+  if (epoch.pole_zero != nullptr) {
+    const PoleZeroResponse& response = *epoch.pole_zero;
+    for (const auto* roots : {&response.zeros, &response.poles}) {
+      for (const std::complex<double>& r : *roots) {
+        if (!std::isfinite(r.real()) || !std::isfinite(r.imag())) {
+          plan.writable = false;
+          plan.unusable = "a zero or pole that is not finite";
+          return plan;
+        }
+      }
+    }
+    const std::string problem = normalization_problem(response, plan.frequency);
+    if (problem.empty()) return plan;
+    // 1 Hz, then a decade below and above, two decades, ... four.
+    constexpr double kCandidates[] = {1.0, 0.1, 10.0, 0.01, 100.0, 1e-3, 1e3, 1e-4, 1e4};
+    for (const double f : kCandidates) {
+      if (f == epoch.normalization_frequency || !normalization_problem(response, f).empty()) {
+        continue;
+      }
+      plan.frequency = f;
+      plan.moved = problem;
+      return plan;
+    }
+    plan.writable = false;
+    plan.unusable = "the response cannot be normalised at " +
+                    hertz_text(epoch.normalization_frequency) + " (" + problem +
+                    ") nor at any of 1e-4 to 1e4 Hz by decades";
+    return plan;
+  }
+  if (epoch.fap != nullptr) {
+    // The list holds counts per metre, 1e6 / A of each stored amplitude A.
+    for (const FapTriplet& t : *epoch.fap) {
+      if (!std::isfinite(t.frequency) || !std::isfinite(t.amplitude) ||
+          !std::isfinite(t.phase)) {
+        plan.writable = false;
+        plan.unusable = "a FAP number that is not finite";
+        return plan;
+      }
+      if (!std::isfinite(1e6 / t.amplitude)) {
+        plan.writable = false;
+        plan.unusable = string_printf("the FAP amplitude %g at %g Hz has no finite inverse",
+                                      t.amplitude, t.frequency);
+        return plan;
+      }
+    }
+  }
+  return plan;
+}
+
+double wrap_phase_degrees(double degrees) {
+  if (degrees >= -360.0 && degrees <= 360.0) return degrees;
+  // fmod is exact and keeps the sign: 400 -> 40, -450 -> -90.
+  return std::fmod(degrees, 360.0);
+}
+
 std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double frequency_hz) {
   std::size_t best = 0;
   for (std::size_t i = 1; i < triplets.size(); ++i) {
@@ -315,7 +398,7 @@ void StationXmlWriter::State::block_response_list(const std::vector<FapTriplet>&
     block_open(kFilter + 1, "<ResponseListElement>");
     block_number(kFilter + 2, "Frequency", t.frequency);
     block_number(kFilter + 2, "Amplitude", 1e6 / t.amplitude);
-    block_number(kFilter + 2, "Phase", t.phase);
+    block_number(kFilter + 2, "Phase", wrap_phase_degrees(t.phase));
     block_open(kFilter + 1, "</ResponseListElement>");
   }
   block_open(kFilter, "</ResponseList>");
@@ -335,20 +418,22 @@ void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
   if (!is_open_end(epoch.end)) attribute("endDate", xml_date_time(epoch.end));
   constexpr int kDepth = kStageFilterDepth - 2;  // the Channel's children
   block += '\n';
+  const ResponsePlan plan = plan_response(epoch);
   const bool has_list = epoch.fap != nullptr && !epoch.fap->empty();
-  if (epoch.pole_zero == nullptr && !has_list) {
+  if (!plan.writable || (epoch.pole_zero == nullptr && !has_list)) {
     block_open(kDepth, "<Comment>");
     block_indent(kDepth + 1);
-    block += "<Value>No response stored for this period</Value>\n";
+    block += plan.writable ? "<Value>No response stored for this period</Value>\n"
+                           : "<Value>No usable response stored for this period</Value>\n";
     block_open(kDepth, "</Comment>");
   }
   block_number(kDepth, "Latitude", place.known ? place.latitude : 0.0);
   block_number(kDepth, "Longitude", place.known ? place.longitude : 0.0);
   block_number(kDepth, "Elevation", place.known ? place.elevation : 0.0);
   block_number(kDepth, "Depth", 0.0);
-  if (epoch.pole_zero != nullptr) {
-    block_pole_zero(*epoch.pole_zero, epoch.normalization_frequency);
-  } else if (has_list) {
+  if (plan.writable && epoch.pole_zero != nullptr) {
+    block_pole_zero(*epoch.pole_zero, plan.frequency);
+  } else if (plan.writable && has_list) {
     block_response_list(*epoch.fap, epoch.normalization_frequency);
   }
   write_block(kDepth - 1);

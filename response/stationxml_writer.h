@@ -55,6 +55,29 @@ struct PoleZeroNormalization {
 PoleZeroNormalization normalize_pole_zero(const PoleZeroResponse& response,
                                           double frequency_hz);
 
+// The normalisation frequency a row's FREQ asks for: FREQ when it is a
+// positive finite number; else (NULL, zero, negative, inf or nan) FREQ
+// counts as absent and 1 Hz is taken.
+double requested_normalization_frequency(double freq);
+
+// Where a channel's response is written from, and whether it can be: no
+// number of it may be inf or nan, and neither the normalisation factor nor
+// the sensitivity may be zero.
+struct ResponsePlan {
+  bool writable = true;
+  // The pole-zero stage's normalisation frequency: the epoch's when the
+  // response can be normalised there, else the first of 1, 0.1, 10, 0.01,
+  // 100 ... 1e-4, 1e4 Hz where it can.
+  double frequency = 1.0;
+  std::string moved;     // why the epoch's frequency was not used; empty when it was
+  std::string unusable;  // why the response cannot be written (writable false)
+};
+ResponsePlan plan_response(const ChannelEpoch& epoch);
+
+// `degrees` within -360..360, the range StationXML allows a phase: moved by
+// whole turns when outside, kept as it is when inside (360 stays 360).
+double wrap_phase_degrees(double degrees);
+
 // The index of the triplet whose frequency is nearest `frequency_hz` (the
 // first of equals); `triplets` must not be empty.
 std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double frequency_hz);
@@ -73,7 +96,9 @@ class StationXmlWriter {
   // bytes, or memory ran out); the document is then incomplete.
   bool begin(const StationXmlDocumentInfo& info);
   // Channels must come grouped by network and station. `place` is used when
-  // the channel opens a new station.
+  // the channel opens a new station. The response is written as
+  // plan_response(epoch) says; one that is not writable is left out, with a
+  // comment (a caller reports or skips such a period first).
   bool add_channel(const ChannelEpoch& epoch, const StationPlace& place);
   // Closes every open element and flushes the document.
   bool finish();

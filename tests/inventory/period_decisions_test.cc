@@ -1,6 +1,7 @@
 // The decisions about single periods: which are skipped and why, and which
 // clash on one file name; each reported once, counted in the exit status,
 // and silenced (not uncounted) by -q.
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,121 @@ TEST(InventoryPeriodDecisionsTest, FileNamesThatClash) {
       // The later period's file is the one kept.
       const std::string kept = read_file_bytes(dir.path() + "/" + row.files[0]);
       EXPECT_NE(kept.find("# Time 2008.01.01 12:00:00"), std::string::npos) << kept;
+    }
+  }
+}
+
+// Numbers and dates that a format cannot write: each such period is skipped
+// by that format (or written from its other text) and reported once; check
+// reports it once with its kind. Moving the normalisation frequency is a
+// remark, not a problem.
+TEST(InventoryPeriodDecisionsTest, UnusableNumbersAndDates) {
+  const std::string pole_at_5_hz =
+      "ZEROS 0|POLES 2|0 31.41592653589793|0 -31.41592653589793|CONSTANT 1|";
+  const std::string nan_pole = "ZEROS 0|POLES 1|nan 0|CONSTANT 1|";
+  const std::string inf_phase = "0.1 1000 0|1 1000 inf|";
+  const std::string subnormal = "0.1 4.9e-324 0|1 1000 0|";
+  auto period = [](const std::string& sac, const std::string& fap, double freq = -1.0) {
+    FakePeriod p = fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), sac, fap);
+    p.period.freq = freq;
+    return p;
+  };
+  FakePeriod day_0 = period(kSoundSac, kSoundFap);
+  day_0.period.startdate.day = 0;
+  FakePeriod wrapped_year = period(kSoundSac, kSoundFap);
+  wrapped_year.period.startdate.year = -31073;
+  FakePeriod end_month_13 = period(kSoundSac, kSoundFap);
+  end_month_13.period.enddate = at(2009, 1, 1);
+  end_month_13.period.enddate.month = 13;
+
+  const std::string dated = "a date that is not a calendar time; skipped";
+  const std::string nan_sac = "SAC text line 3: a pole that is not finite";
+  const std::string inf_fap = "FAP text line 2: a number that is not finite";
+  const struct {
+    const char* what;
+    FakePeriod period;
+    // Per format sac, fap, sacpz, stationxml: the report after
+    // "NET.STA.LOC.CHA START: ", empty for none; then check's finding kind.
+    std::string report[4];
+    const char* kind;
+  } rows[] = {
+      {"NaN pole, sound FAP",
+       period(nan_pole, kSoundFap),
+       {nan_sac + "; skipped", "", nan_sac + "; skipped", nan_sac + "; response from the FAP text"},
+       "sac"},
+      {"NaN pole alone",
+       period(nan_pole, ""),
+       {nan_sac + "; skipped", "no FAP text; skipped", nan_sac + "; skipped",
+        nan_sac + "; skipped"},
+       "sac"},
+      {"INF phase, sound SAC",
+       period(kSoundSac, inf_phase),
+       {"", inf_fap + " as read or converted; skipped", "", ""},
+       "fap"},
+      {"INF phase alone",
+       period("", inf_phase),
+       {"no SAC text; skipped", inf_fap + " as read or converted; skipped",
+        "no SAC text; skipped", inf_fap + "; skipped"},
+       "fap"},
+      {"subnormal FAP amplitude alone",
+       period("", subnormal),
+       {"no SAC text; skipped",
+        "FAP text line 1: a number that is not finite as read or converted; skipped",
+        "no SAC text; skipped",
+        "FAP text: the FAP amplitude 4.94066e-324 at 0.1 Hz has no finite inverse; skipped"},
+       "fap"},
+      {"start on day 0", day_0, {dated, dated, dated, dated}, "date"},
+      {"start in year -31073", wrapped_year, {dated, dated, dated, dated}, "date"},
+      {"end in month 13", end_month_13, {dated, dated, dated, dated}, "date"},
+      {"FREQ inf counts as absent", period(kSoundSac, kSoundFap, INFINITY), {"", "", "", ""},
+       nullptr},
+      {"a pole at FREQ", period(pole_at_5_hz, "", 5.0),
+       {"", "no FAP text; skipped", "", ""}, nullptr},
+  };
+  const char* const formats[] = {"sac", "fap", "sacpz", "stationxml"};
+  for (const auto& row : rows) {
+    const std::string label = "XX.ABC.00.BHZ " + timestamp_iso_text(row.period.period.startdate);
+    for (int f = 0; f < 4; ++f) {
+      SCOPED_TRACE(std::string(row.what) + ", " + formats[f]);
+      TempDir dir;
+      std::vector<std::string> args = {"export", "-f", formats[f], "-o", dir.path()};
+      if (f == 3) {
+        args.back() += "/n.xml";
+        args.insert(args.end(), {"--stations", dir.write_file("stations", "XX,ABC,1,2,3\n")});
+      }
+      FakeCatalog catalog({row.period});
+      const SessionRun run = run_session_on(catalog, args);
+      const std::string& report = row.report[f];
+      std::string expected_err =
+          report.empty() ? "" : "kalvynex-inventory: " + label + ": " + report + "\n";
+      if (f == 3 && std::string(row.what) == "a pole at FREQ") {
+        expected_err = "kalvynex-inventory: " + label +
+                       ": normalised at 1 Hz instead of 5 Hz: the response is infinite there\n";
+      }
+      EXPECT_EQ(run.err, expected_err);
+      EXPECT_EQ(run.status, report.empty() ? 0 : 1);
+      const bool skipped = report.find("skipped") != std::string::npos;
+      EXPECT_EQ(directory_entries(dir.path()).size(), (f == 3 ? 1u : 0u) + (skipped ? 0u : 1u));
+      for (const std::string& name : directory_entries(dir.path())) {
+        const std::string bytes = read_file_bytes(dir.path() + "/" + name);
+        for (const char* word : {"nan", "NaN", "inf", "INF"}) {
+          EXPECT_EQ(bytes.find(word), std::string::npos) << name << ": " << bytes;
+        }
+      }
+    }
+    SCOPED_TRACE(std::string(row.what) + ", check");
+    FakeCatalog catalog({row.period});
+    const SessionRun run = run_session_on(catalog, {"check"});
+    // The sound texts disagree with each other (a mismatch), which counts
+    // for no row here.
+    for (const char* kind : {"sac", "fap", "date"}) {
+      std::size_t lines = 0;
+      for (std::size_t at = run.out.find(label + " " + kind + ": "); at != std::string::npos;
+           at = run.out.find(label + " " + kind + ": ", at + 1)) {
+        ++lines;
+      }
+      EXPECT_EQ(lines, row.kind != nullptr && std::string(row.kind) == kind ? 1u : 0u)
+          << kind << "\n" << run.out;
     }
   }
 }

@@ -145,6 +145,38 @@ TEST(ConvertFapTripletsTest, ExtremeTypesOverflowToInfWithoutFailing) {
   EXPECT_NE(nan_line.find("nan"), std::string::npos);
 }
 
+// The first line whose numbers, read or converted, are not finite: both
+// sides of each limit. The text itself is written as before.
+TEST(ConvertFapTripletsTest, NamesTheFirstLineThatIsNotFinite) {
+  const struct {
+    const char* normalized;
+    ResponseType type;
+    int first_not_finite;
+  } cases[] = {
+      {"1,1.7976931348623157e308,0", kStored, 0},
+      {"1,1.8e308,0", kStored, 1},
+      {"1,inf,0", kStored, 1},
+      {"1,1,0\n2,1,nan", kStored, 2},
+      {"1,1,-inf", kStored, 1},
+      {"inf,1,0", kStored, 1},
+      // A line dropped for a NaN amplitude still names the text.
+      {"1,nan,0\n2,1,0", kStored, 1},
+      // A subnormal amplitude is finite as read; converted to the direct
+      // response it overflows.
+      {"1,4.9e-324,0", kStored, 0},
+      {"1,4.9e-324,0", kGse2, 1},
+      {"1,1e-300,0\n2,1,0", kGse2, 0},
+      {"1,1,360.0000001", kStored, 0},
+      // Values an unreadable line keeps are finite.
+      {"x\n1,1,0", kStored, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.normalized);
+    EXPECT_EQ(convert_fap_triplets(c.normalized, c.type).first_not_finite, c.first_not_finite);
+  }
+  EXPECT_EQ(convert("1,1,nan", kStored), "   1.0000000  1.0000000e+000        nan\n");
+}
+
 // Fixed-point numbers of any length are written whole, around 63 and 64
 // characters too, where a line's pieces stop fitting a small buffer.
 TEST(ConvertFapTripletsTest, WritesLongFixedPointNumbersWhole) {

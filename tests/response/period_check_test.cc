@@ -140,6 +140,47 @@ TEST(PeriodCheckTest, FindsEveryKindAndNothingElse) {
   }
 }
 
+// Numbers that no export can write: one finding of the text's kind each,
+// and none for the numbers on the sound side of each limit.
+TEST(PeriodCheckTest, NumbersThatCannotBeWritten) {
+  const Timestamp day = at(2016, 1, 1);
+  const std::string pole_at_1_hz = "ZEROS 0|POLES 2|0 6.283185307179586|0 -6.283185307179586|CONSTANT 1";
+  const struct {
+    std::string sac, fap;
+    const char* finding;  // start of the one finding after "XX.DEF..HHZ 2016-01-01T00:00:00 "
+  } rows[] = {
+      {"ZEROS 0|POLES 1|nan 0|CONSTANT 1", "", "sac: line 3: a pole that is not finite"},
+      {"ZEROS 0|POLES 0|CONSTANT inf", "", "sac: line 3: CONSTANT is not finite"},
+      {"ZEROS 0|POLES 1|-1e5 0|CONSTANT 4.9e-324", "",
+       "sac: the response cannot be normalised at 1 Hz (the normalisation factor or the "
+       "sensitivity is zero or not finite there) nor at any of 1e-4 to 1e4 Hz by decades"},
+      {"ZEROS 0|POLES 1|-1e5 0|CONSTANT 1e-300", "", nullptr},
+      {"", "1 1 0|2 1 nan", "fap: line 2: a number that is not finite; the text is unusable"},
+      {"", "1 1 inf|2 1 0|3 1 -INF",
+       "fap: line 1: a number that is not finite and 1 more such lines; the text is unusable"},
+      {"", "1 4.9e-324 0|2 1 0",
+       "fap: line 1: amplitude 4.94066e-324 has no finite inverse; the text is unusable"},
+      {"", "1 1e-300 0|2 1 0", nullptr},
+      {"", "1 1 400|2 1 -450|3 1 360.0000001", nullptr},
+      // At the pole no difference in dB is defined; at 2 Hz there is one.
+      {pole_at_1_hz, "1 1 0|2 1 0", "mismatch: pole zeros and FAP differ by -1"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.sac + " / " + row.fap);
+    const std::vector<std::string> found =
+        check_all({{"XX.DEF..HHZ", day, kOpen, row.sac, row.fap}}, 1.0);
+    if (row.finding == nullptr) {
+      EXPECT_EQ(found.size(), 0u) << ::testing::PrintToString(found);
+      continue;
+    }
+    ASSERT_EQ(found.size(), 1u) << ::testing::PrintToString(found);
+    const std::string expected = std::string("XX.DEF..HHZ 2016-01-01T00:00:00 ") + row.finding;
+    EXPECT_EQ(found[0].substr(0, expected.size()), expected);
+    EXPECT_EQ(found[0].find("inf"), std::string::npos);
+    EXPECT_EQ(found[0].find("nan"), std::string::npos);
+  }
+}
+
 TEST(PeriodCheckTest, ToleranceDecidesTheMismatch) {
   const Row row = {"XX.ABC.00.BHZ", at(2001, 1, 1), kOpen, kSac,
                    fap_of(kSac, kFrequencies, slightly)};

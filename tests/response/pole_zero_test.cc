@@ -84,9 +84,13 @@ TEST(ParsePoleZeroTest, NamesTheLineAndTheReasonOfEachProblem) {
       {"ZEROS 0|POLES 0|", 2, "CONSTANT is missing"},
       {"", 1, "CONSTANT is missing"},
       {"ZEROS 0|POLES 0|CONSTANT 0.0", 3, "CONSTANT is zero"},
-      {"ZEROS 0|POLES 0|CONSTANT inf", 3, "CONSTANT is infinite"},
-      {"ZEROS 0|POLES 0|CONSTANT 1e999", 3, "CONSTANT is infinite"},
-      {"ZEROS 0|POLES 0|CONSTANT NaN", 3, "CONSTANT is nan"},
+      {"ZEROS 0|POLES 0|CONSTANT inf", 3, "CONSTANT is not finite"},
+      {"ZEROS 0|POLES 0|CONSTANT 1e999", 3, "CONSTANT is not finite"},
+      {"ZEROS 0|POLES 0|CONSTANT NaN", 3, "CONSTANT is not finite"},
+      {"ZEROS 1|nan 0|POLES 0|CONSTANT 1", 2, "a zero that is not finite"},
+      {"ZEROS 0|POLES 1|0 -inf|CONSTANT 1", 3, "a pole that is not finite"},
+      {"ZEROS 0|POLES 1|1.8e308 0|CONSTANT 1", 3, "a pole that is not finite"},
+      {"nan nan|ZEROS 0|POLES 0|CONSTANT 1", 1, "a value that is not finite"},
       {"ZEROS 0|POLES 0|CONSTANT", 3, "CONSTANT needs one number"},
       {"ZEROS 0|POLES 0|GAIN 5|CONSTANT 1", 3, "unknown keyword \"GAIN\""},
   };
@@ -103,6 +107,35 @@ TEST(ParsePoleZeroTest, NamesTheLineAndTheReasonOfEachProblem) {
   EXPECT_FALSE(parse_pole_zero("GAIN 1|ZEROS 99|CONSTANT 0", nullptr, &problems));
   EXPECT_EQ(problems.size(), 3u);
   EXPECT_FALSE(parse_pole_zero("GAIN 1", nullptr, nullptr));
+}
+
+// Only inf and nan (and numbers beyond double, which read as inf) are marked
+// not finite: the largest finite double and a subnormal one read.
+TEST(ParsePoleZeroTest, MarksNumbersThatAreNotFinite) {
+  const struct {
+    const char* stored;
+    bool readable;
+    bool not_finite;
+  } cases[] = {
+      {"ZEROS 0|POLES 1|-1.7976931348623157e308 0|CONSTANT 1.7976931348623157e308", true, false},
+      {"ZEROS 0|POLES 1|-1.7976931348623159e308 0|CONSTANT 1", false, true},
+      {"ZEROS 1|4.9e-324 -4.9e-324|POLES 0|CONSTANT 4.9e-324", true, false},
+      {"ZEROS 0|POLES 0|CONSTANT -inf", false, true},
+      {"ZEROS 0|POLES 0|CONSTANT 0", false, false},
+      {"ZEROS 2|1 0|-nan 1|POLES 0|CONSTANT 1", false, true},
+      // The place of a value that is not finite still counts.
+      {"ZEROS 1|inf 0|1 0|POLES 0|CONSTANT 1", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    std::vector<PoleZeroProblem> problems;
+    EXPECT_EQ(parse_pole_zero(c.stored, nullptr, &problems), c.readable);
+    EXPECT_EQ(first_not_finite(problems) != nullptr, c.not_finite);
+  }
+  std::vector<PoleZeroProblem> problems;
+  parse_pole_zero("ZEROS 1|inf 0|1 0|POLES 0|CONSTANT 1", nullptr, &problems);
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[1].reason, "more values than ZEROS counted");
 }
 
 TEST(EvaluatePoleZeroTest, IsConstantTimesZerosOverPolesOnTheImaginaryAxis) {

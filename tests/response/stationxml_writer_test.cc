@@ -151,6 +151,133 @@ TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
   EXPECT_EQ(list.sensitivity, 1e6 / 4.4e-5);
 }
 
+TEST(StationXmlWriterTest, PhasesAreWrappedIntoTheSchemaRangeByWholeTurns) {
+  const struct {
+    double in, out;
+  } cases[] = {{360.0, 360.0},      {-360.0, -360.0}, {400.0, 40.0},   {-450.0, -90.0},
+               {720.0, 0.0},        {0.0, 0.0},       {359.5, 359.5},  {-360.5, -0.5},
+               {360.0000001, std::fmod(360.0000001, 360.0)}};
+  for (const auto& c : cases) EXPECT_EQ(wrap_phase_degrees(c.in), c.out) << c.in;
+  EXPECT_GT(wrap_phase_degrees(360.0000001), 0.0);
+  EXPECT_LT(wrap_phase_degrees(360.0000001), 1e-6);
+}
+
+// Where a response is normalised, on both sides of each limit: a pole or
+// zero exactly at 2 pi i f_n and one next to it, a frequency whose factor
+// overflows or underflows, a subnormal CONSTANT, FAP amplitudes with and
+// without a finite inverse.
+TEST(StationXmlWriterTest, FreqThatIsNoPositiveFiniteNumberCountsAsAbsent) {
+  const double max = 1.7976931348623157e308;
+  const struct {
+    double freq, frequency;
+  } cases[] = {{0.0, 1.0},          {4.9e-324, 4.9e-324}, {-1.0, 1.0}, {-0.0, 1.0},
+               {max, max},          {INFINITY, 1.0},      {NAN, 1.0},  {2.5, 2.5}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(requested_normalization_frequency(c.freq), c.frequency) << c.freq;
+  }
+}
+
+TEST(StationXmlWriterTest, PlansTheNormalisationAwayFromZerosAndPoles) {
+  const double f = 5.0;
+  const double at_f = 2.0 * M_PI * f;
+  auto pz = [](std::vector<C> zeros, std::vector<C> poles, double constant) {
+    PoleZeroResponse r;
+    r.zeros = std::move(zeros);
+    r.poles = std::move(poles);
+    r.constant = constant;
+    return r;
+  };
+  const struct {
+    const char* what;
+    PoleZeroResponse response;
+    double fn;
+    bool writable;
+    double frequency;
+    const char* moved;  // start of the reason; empty: not moved
+  } cases[] = {
+      {"pole at 2 pi i f_n", pz({}, {C(0, at_f), C(0, -at_f)}, 1.0), f, true, 1.0,
+       "the response is infinite there"},
+      {"pole next to it", pz({}, {C(0, std::nextafter(at_f, 0.0)), C(0, -at_f)}, 1.0), f, true, f,
+       ""},
+      {"zero at 2 pi i f_n", pz({C(0, at_f)}, {C(-1, 0)}, 1.0), f, true, 1.0,
+       "the response is zero there"},
+      {"zero next to it", pz({C(0, std::nextafter(at_f, 100.0))}, {C(-1, 0)}, 1.0), f, true, f,
+       ""},
+      {"pole at 1 Hz asked for", pz({}, {C(0, 2.0 * M_PI)}, 1.0), 1.0, true, 0.1,
+       "the response is infinite there"},
+      {"FREQ 1e300 overflows", pz({C(0, 0), C(0, 0), C(0, 0)}, {}, 1.0), 1e300, true, 1.0,
+       "the response is infinite there"},
+      {"FREQ 1e100 does not", pz({C(0, 0), C(0, 0), C(0, 0)}, {}, 1.0), 1e100, true, 1e100, ""},
+      {"FREQ 1e-300 underflows", pz({C(0, 0), C(0, 0)}, {C(-1, 0), C(-1, 0)}, 1.0), 1e-300, true,
+       1.0, "the response is zero there"},
+      {"subnormal CONSTANT, unit magnitude", pz({}, {}, 4.9e-324), 1.0, true, 1.0, ""},
+      {"subnormal CONSTANT, gain underflows everywhere", pz({}, {C(-1e5, 0)}, 4.9e-324), 1.0,
+       false, 1.0, ""},
+      {"a pole that is not finite", pz({}, {C(NAN, 0)}, 1.0), 1.0, false, 1.0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto e = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1), Timestamp{-1}, c.fn);
+    e.pole_zero = &c.response;
+    const ResponsePlan plan = plan_response(e);
+    EXPECT_EQ(plan.writable, c.writable) << plan.unusable;
+    EXPECT_EQ(plan.unusable.empty(), c.writable);
+    if (!c.writable) continue;
+    EXPECT_EQ(plan.frequency, c.frequency);
+    EXPECT_EQ(plan.moved.rfind(c.moved, 0), 0u) << plan.moved;
+    EXPECT_EQ(plan.moved.empty(), std::string(c.moved).empty());
+    const PoleZeroNormalization norm = normalize_pole_zero(c.response, plan.frequency);
+    EXPECT_TRUE(std::isfinite(norm.factor) && norm.factor != 0.0);
+    EXPECT_TRUE(std::isfinite(norm.gain) && norm.gain != 0.0);
+  }
+  const std::vector<FapTriplet> subnormal = {{1.0, 1.0, 0.0}, {2.0, 4.9e-324, 0.0}};
+  const std::vector<FapTriplet> tiny = {{1.0, 1.0, 0.0}, {2.0, 1e-300, 0.0}};
+  auto e = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1), Timestamp{-1}, 1.0);
+  e.fap = &subnormal;
+  EXPECT_FALSE(plan_response(e).writable);
+  e.fap = &tiny;
+  EXPECT_TRUE(plan_response(e).writable);
+}
+
+// What the plan decides is what the document holds: a moved normalisation
+// frequency, wrapped phases, and a channel whose response cannot be written
+// left without one. The document validates and holds no INF or NaN.
+TEST(StationXmlWriterTest, DocumentOfHostileNumbersValidates) {
+  PoleZeroResponse pole_at_fn;
+  pole_at_fn.poles = {C(0, 2.0 * M_PI * 5.0), C(0, -2.0 * M_PI * 5.0)};
+  pole_at_fn.constant = 1.0;
+  PoleZeroResponse nowhere;
+  nowhere.poles = {C(-1e5, 0)};
+  nowhere.constant = 4.9e-324;
+  const std::vector<FapTriplet> phases = {{1.0, 1.0, 400.0}, {2.0, 1.0, -450.0},
+                                          {3.0, 1.0, 360.0}, {4.0, 1.0, -360.0}};
+  const std::vector<FapTriplet> subnormal = {{1.0, 4.9e-324, 0.0}, {2.0, 1.0, 0.0}};
+  auto moved = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1), Timestamp{-1}, 5.0);
+  moved.pole_zero = &pole_at_fn;
+  auto wrapped = epoch("XX", "ABC", "00", "BHN", Timestamp::at(2001, 1, 1), Timestamp{-1}, 1.0);
+  wrapped.fap = &phases;
+  auto none = epoch("XX", "ABC", "00", "BHE", Timestamp::at(2001, 1, 1), Timestamp{-1}, 1.0);
+  none.pole_zero = &nowhere;
+  auto no_list = epoch("XX", "ABC", "00", "LHZ", Timestamp::at(2001, 1, 1), Timestamp{-1}, 1.0);
+  no_list.fap = &subnormal;
+  const StationPlace abc = place(1, 2, 3, "");
+  const std::string doc = write({{moved, abc}, {wrapped, abc}, {none, abc}, {no_list, abc}});
+  EXPECT_EQ(stationxml_schema_errors(doc), "");
+  EXPECT_EQ(doc.find("INF"), std::string::npos);
+  EXPECT_EQ(doc.find("NaN"), std::string::npos);
+  const std::vector<DocumentChannel> channels = read_stationxml(doc);
+  ASSERT_EQ(channels.size(), 4u);
+  EXPECT_EQ(channels[0].normalization_frequency, 1.0);
+  EXPECT_EQ(channels[0].sensitivity_frequency, 1.0);
+  ASSERT_EQ(channels[1].list.size(), 4u);
+  EXPECT_EQ(channels[1].list[0][2], 40.0);
+  EXPECT_EQ(channels[1].list[1][2], -90.0);
+  EXPECT_EQ(channels[1].list[2][2], 360.0);
+  EXPECT_EQ(channels[1].list[3][2], -360.0);
+  EXPECT_FALSE(channels[2].has_response);
+  EXPECT_FALSE(channels[3].has_response);
+}
+
 TEST(StationXmlWriterTest, RefusedBytesFailTheDocument) {
   StationXmlWriter writer([](const char*, std::size_t) { return false; });
   writer.begin(StationXmlDocumentInfo{});
