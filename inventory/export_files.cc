@@ -14,6 +14,7 @@ CommandResult export_files(const CommandContext& context, const std::string& dir
       resolve_output_request(kind, options.type_out ? *options.type_out : "GSE2");
   PeriodFiles files(context.reporter);
   CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
+    if (!context.reporter.usable_codes(p)) return Outcome::done();
     if (kind == OutputKind::Sac ? !p.has_sac : !p.has_fap) {
       context.reporter.period(p, kind == OutputKind::Sac ? "no SAC text; skipped"
                                                          : "no FAP text; skipped");

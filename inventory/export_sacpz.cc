@@ -52,6 +52,7 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
   PoleZeroResponse response;
   std::vector<PoleZeroProblem> problems;
   CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
+    if (!reporter.usable_codes(p)) return Outcome::done();
     if (!p.has_sac) {
       reporter.period(p, "no SAC text; skipped");
       return Outcome::done();

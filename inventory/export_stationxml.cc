@@ -89,6 +89,7 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
   StationPlace place;
   const StationPlace unknown;
   CommandResult result = context.walk.each(true, [&](const CatalogPeriod& p) {
+    if (!reporter.usable_codes(p)) return Outcome::done();
     const bool open = is_open_end(p.enddate);
     if (!is_calendar_time(p.startdate) || (!open && !is_calendar_time(p.enddate))) {
       reporter.period(p, "a date that is not a calendar time; skipped");

@@ -23,7 +23,16 @@ class Reporter {
  public:
   Reporter(std::FILE* err, bool quiet, bool progress);
 
+  // Every message goes out here, shown as a terminal shows data
+  // (terminal_text): codes, driver texts and paths in it can neither start
+  // a line nor send the terminal a command.
   void error(const std::string& text);
+
+  // The first period of a channel with an unusable code (see code_problem)
+  // reports the channel, once, as a problem; false for every period of that
+  // channel. Export skips such a channel: its codes would name files and
+  // stand in documents.
+  bool usable_codes(const CatalogPeriod& p);
 
   // Reports a failure of the database; returns kDatabase.
   InventoryExit database(const Status& status, const std::string& data_source);
@@ -52,6 +61,8 @@ class Reporter {
   bool progress_shown_ = false;
   std::time_t last_progress_;
   int problems_ = 0;
+  bool have_refused_ = false;
+  ChannelCodes refused_;  // the channel reported last by usable_codes
 };
 
 }  // namespace kalvynex
