@@ -48,7 +48,9 @@ class PeriodWalk {
         reporter_(reporter) {}
 
   // Runs `visit` (CatalogPeriod -> Outcome) for every selected period,
-  // channel after channel; stops at the first outcome that is not done.
+  // channel after channel; stops at the first outcome that is not done. A
+  // channel found but without a period when its periods are asked for by
+  // its codes is reported (Reporter::unreadable_channel), not passed over.
   // With `with_texts` the visit may call read_texts.
   template <typename Visit>
   CommandResult each(bool with_texts, Visit visit) {
@@ -56,6 +58,7 @@ class PeriodWalk {
     for (std::size_t i = 0; i < channels_.size(); ++i) {
       reporter_.progress(i, channels_.size(), result.periods);
       Status status = catalog_.open_periods(channels_[i], selection_, with_texts);
+      bool any = false;
       for (;;) {
         if (!status.ok()) {
           result.outcome = Outcome::database(status);
@@ -66,10 +69,12 @@ class PeriodWalk {
         status = catalog_.next_period(&period, &found);
         if (!status.ok()) continue;
         if (!found) break;
+        any = true;
         ++result.periods;
         result.outcome = visit(period);
         if (!result.outcome.is_done()) return result;
       }
+      if (!any) reporter_.unreadable_channel(channels_[i]);
     }
     return result;
   }

@@ -80,6 +80,14 @@ bool Reporter::usable_codes(const CatalogPeriod& p) {
   return false;
 }
 
+void Reporter::unreadable_channel(const ChannelCodes& codes) {
+  ++problems_;
+  if (quiet_) return;
+  error(codes.network + "." + codes.sta + "." + codes.location + "." + codes.chan +
+        ": no period is found by these codes as the driver gave them (a code cut short at a "
+        "NUL byte?); channel skipped");
+}
+
 void Reporter::warning(const std::string& text) {
   if (!quiet_) error(text);
 }

@@ -43,6 +43,11 @@ class Reporter {
   // A problem with one period: reported unless quiet, and always counted.
   void period(const CatalogPeriod& p, const std::string& text);
 
+  // A channel that the selection found but whose periods its codes, as
+  // read, do not find: a driver that ends a text at a NUL byte (the SQLite
+  // driver) gives a code cut short. Reported unless quiet, always counted.
+  void unreadable_channel(const ChannelCodes& codes);
+
   // A remark that is no problem of a period: shown unless quiet.
   void warning(const std::string& text);
 

@@ -43,7 +43,7 @@ InventoryExit run_session(const InventoryOptions& options, const InventoryEnviro
     return reporter.database(result.outcome.status, setup.data_source);
   }
   if (!result.outcome.is_done()) return result.outcome.exit;
-  if (result.periods == 0) {
+  if (result.periods == 0 && reporter.problems() == 0) {
     reporter.error("nothing matches the selection");
     return InventoryExit::kNothingMatched;
   }
