@@ -21,6 +21,24 @@ struct ChannelCodes {
   }
 };
 
+// Why `code` (a NETWORK, STA, LOCATION or CHAN) cannot name a file, stand
+// in a document or be shown as it is, or nullptr when it can: it holds a
+// "/", a control byte (00..1F, NUL included, or 7F), bytes that are not
+// well-formed UTF-8, or U+FFFE or U+FFFF (which no XML document may hold);
+// or it is "." or "..". Every other text is usable, the empty one included.
+const char* code_problem(const std::string& code);
+
+inline bool is_usable_code(const std::string& code) { return code_problem(code) == nullptr; }
+
+// True when all four codes are usable.
+bool has_usable_codes(const ChannelCodes& codes);
+
+// What is wrong with the unusable codes of `codes`, for a message:
+// 'station "NL<LF>POLES 1" holds a control byte', several joined by "; "
+// (the codes as they are: the message's writer escapes them). Empty when
+// every code is usable.
+std::string unusable_codes_text(const ChannelCodes& codes);
+
 inline bool operator==(const ChannelCodes& a, const ChannelCodes& b) {
   return a.sta == b.sta && a.chan == b.chan && a.network == b.network &&
          a.location == b.location;

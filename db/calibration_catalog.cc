@@ -124,10 +124,10 @@ Status CalibrationCatalog::find_channels(const CalibrationSelection& selection,
     if (!status.ok()) return status;
     if (!found) break;
     ChannelCodes codes;
-    status = statement.read_text(1, "NETWORK", &codes.network);
-    if (status.ok()) status = statement.read_text(2, "STA", &codes.sta);
-    if (status.ok()) status = statement.read_text(3, "LOCATION", &codes.location);
-    if (status.ok()) status = statement.read_text(4, "CHAN", &codes.chan);
+    status = statement.read_code(1, "NETWORK", &codes.network);
+    if (status.ok()) status = statement.read_code(2, "STA", &codes.sta);
+    if (status.ok()) status = statement.read_code(3, "LOCATION", &codes.location);
+    if (status.ok()) status = statement.read_code(4, "CHAN", &codes.chan);
     if (!status.ok()) return status;
     channels->push_back(std::move(codes));
   }

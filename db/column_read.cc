@@ -44,7 +44,7 @@ Status read_rest(const OdbcHandle& statement, SQLUSMALLINT column, SQLLEN first_
 }  // namespace
 
 Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const char* name,
-                        std::string* out) {
+                        std::string* out, NulByte nul) {
   constexpr SQLLEN kFirstPiece = 16384;
   out->clear();
   try {
@@ -90,8 +90,10 @@ Status read_text_column(const OdbcHandle& statement, SQLUSMALLINT column, const 
     return Status::failure(Stage::kLoad,
                            std::string("the ") + name + " text is too long to be read");
   }
-  const std::size_t nul = out->find('\0');
-  if (nul != std::string::npos) out->resize(nul);
+  if (nul == NulByte::kEndsText) {
+    const std::size_t end = out->find('\0');
+    if (end != std::string::npos) out->resize(end);
+  }
   return Status();
 }
 

@@ -90,6 +90,10 @@ Status Statement::read_text(SQLUSMALLINT column, const char* name, std::string* 
   return read_text_column(handle_, column, name, out);
 }
 
+Status Statement::read_code(SQLUSMALLINT column, const char* name, std::string* out) const {
+  return read_text_column(handle_, column, name, out, NulByte::kKept);
+}
+
 Status Statement::close_cursor() {
   if (!cursor_open_) return Status();
   cursor_open_ = false;

@@ -72,6 +72,8 @@ class Statement {
 
   // A text column of the current row, whole (see read_text_column).
   Status read_text(SQLUSMALLINT column, const char* name, std::string* out) const;
+  // A code column of the current row: the text with its NUL bytes kept.
+  Status read_code(SQLUSMALLINT column, const char* name, std::string* out) const;
 
   // Closes the cursor and unbinds the columns; nothing when no cursor is open.
   Status close_cursor();

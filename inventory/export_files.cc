@@ -15,7 +15,7 @@ CommandResult export_files(const CommandContext& context, const std::string& dir
       resolve_output_request(kind, options.type_out ? *options.type_out : "GSE2");
   PeriodFiles files(context.reporter);
   std::string not_finite;
-  CommandResult result = context.walk.each_dated(true, [&](const CatalogPeriod& p) {
+  CommandResult result = context.walk.each_exportable(true, [&](const CatalogPeriod& p) {
     if (kind == OutputKind::Sac ? !p.has_sac : !p.has_fap) {
       context.reporter.period(p, kind == OutputKind::Sac ? "no SAC text; skipped"
                                                          : "no FAP text; skipped");

@@ -52,7 +52,7 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
   PoleZeroResponse response;
   std::vector<PoleZeroProblem> problems;
   bool written_any = false;
-  CommandResult result = context.walk.each_dated(true, [&](const CatalogPeriod& p) {
+  CommandResult result = context.walk.each_exportable(true, [&](const CatalogPeriod& p) {
     if (!p.has_sac) {
       reporter.period(p, "no SAC text; skipped");
       return Outcome::done();

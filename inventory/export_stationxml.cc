@@ -113,7 +113,7 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
   std::string station_key;
   StationPlace place;
   const StationPlace unknown;
-  CommandResult result = context.walk.each_dated(true, [&](const CatalogPeriod& p) {
+  CommandResult result = context.walk.each_exportable(true, [&](const CatalogPeriod& p) {
     CalibrationRecord record = record_of(p);
     const Status read = context.walk.read_texts(&record);
     if (!read.ok()) return Outcome::database(read);

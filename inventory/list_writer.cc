@@ -2,6 +2,7 @@
 
 #include "core/json_text.h"
 #include "core/string_printf.h"
+#include "core/terminal_text.h"
 #include "core/timestamp.h"
 
 namespace kalvynex {
@@ -48,13 +49,18 @@ std::string ListWriter::line(const CatalogPeriod& p, bool first) const {
   const char* fap = p.has_fap ? "yes" : "no";
   switch (format_) {
     case ListFormat::kText:
-      return string_printf("%-7s %-7s %-8s %-7s %-19s %-19s %-3s %s\n", p.codes.network.c_str(),
-                           p.codes.sta.c_str(), p.codes.location.c_str(), p.codes.chan.c_str(),
-                           start.c_str(), end.c_str(), sac, fap);
+      return string_printf("%-7s %-7s %-8s %-7s %-19s %-19s %-3s %s\n",
+                           terminal_text(p.codes.network).c_str(),
+                           terminal_text(p.codes.sta).c_str(),
+                           terminal_text(p.codes.location).c_str(),
+                           terminal_text(p.codes.chan).c_str(), start.c_str(), end.c_str(), sac,
+                           fap);
     case ListFormat::kCsv:
-      return csv_field(p.codes.network) + "," + csv_field(p.codes.sta) + "," +
-             csv_field(p.codes.location) + "," + csv_field(p.codes.chan) + "," + start + "," +
-             end + "," + sac + "," + fap + "\r\n";
+      return csv_field(terminal_text(p.codes.network)) + "," +
+             csv_field(terminal_text(p.codes.sta)) + "," +
+             csv_field(terminal_text(p.codes.location)) + "," +
+             csv_field(terminal_text(p.codes.chan)) + "," + start + "," + end + "," + sac + "," +
+             fap + "\r\n";
     case ListFormat::kJson:
       return std::string(first ? "[\n" : ",\n") + "  {\"network\": " +
              json_string(p.codes.network) + ", \"station\": " + json_string(p.codes.sta) +

@@ -1,5 +1,7 @@
 // The texts of the list command: a header and one line per period as text
-// columns, CSV (RFC 4180, CRLF line ends) or a JSON array of objects.
+// columns, CSV (RFC 4180, CRLF line ends) or a JSON array of objects. The
+// codes are shown as a terminal shows data (terminal_text) in text and CSV,
+// by json_string's rule in JSON, so no code can start a line of its own.
 #ifndef KALVYNEX_INVENTORY_LIST_WRITER_H_
 #define KALVYNEX_INVENTORY_LIST_WRITER_H_
 

@@ -51,7 +51,9 @@ class PeriodWalk {
         reporter_(reporter) {}
 
   // Runs `visit` (CatalogPeriod -> Outcome) for every selected period,
-  // channel after channel; stops at the first outcome that is not done.
+  // channel after channel; stops at the first outcome that is not done. A
+  // channel found but without a period when its periods are asked for by
+  // its codes is reported (Reporter::unreadable_channel), not passed over.
   // With `with_texts` the visit may call read_texts.
   template <typename Visit>
   CommandResult each(bool with_texts, Visit visit) {
@@ -59,6 +61,7 @@ class PeriodWalk {
     for (std::size_t i = 0; i < channels_.size(); ++i) {
       reporter_.progress(i, channels_.size(), result.periods);
       Status status = catalog_.open_periods(channels_[i], selection_, with_texts);
+      bool any = false;
       for (;;) {
         if (!status.ok()) {
           result.outcome = Outcome::database(status);
@@ -69,20 +72,25 @@ class PeriodWalk {
         status = catalog_.next_period(&period, &found);
         if (!status.ok()) continue;
         if (!found) break;
+        any = true;
         ++result.periods;
         result.outcome = visit(period);
         if (!result.outcome.is_done()) return result;
       }
+      if (!any) reporter_.unreadable_channel(channels_[i]);
     }
     return result;
   }
 
-  // As each, for the exports: a period whose START, or whose END when not
-  // open, is not a calendar time is reported and skipped, so that no
-  // format writes such a date into a file, its name or a document.
+  // As each, for the exports: a channel with a code that no file name or
+  // document may hold is reported once and skipped, and a period whose
+  // START, or whose END when not open, is not a calendar time is reported
+  // and skipped, so that no format writes such a code or date into a file,
+  // its name or a document.
   template <typename Visit>
-  CommandResult each_dated(bool with_texts, Visit visit) {
+  CommandResult each_exportable(bool with_texts, Visit visit) {
     return each(with_texts, [this, &visit](const CatalogPeriod& p) {
+      if (!reporter_.usable_codes(p)) return Outcome::done();
       if (!has_calendar_dates(p)) {
         reporter_.period(p, "a date that is not a calendar time; skipped");
         return Outcome::done();

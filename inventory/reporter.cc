@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/period_label.h"
+#include "core/terminal_text.h"
 
 namespace kalvynex {
 
@@ -26,7 +27,8 @@ Reporter::Reporter(std::FILE* err, bool quiet, bool progress)
 
 void Reporter::error(const std::string& text) {
   clear_progress();
-  std::fprintf(err_, "%s: %s\n", kInventoryProgram, text.c_str());
+  const std::string shown = terminal_text(text);
+  std::fprintf(err_, "%s: %s\n", kInventoryProgram, shown.c_str());
 }
 
 InventoryExit Reporter::database(const Status& status, const std::string& data_source) {
@@ -66,6 +68,24 @@ void Reporter::period(const CatalogPeriod& p, const std::string& text) {
   ++problems_;
   if (quiet_) return;
   error(period_label(p.codes, p.startdate) + ": " + text);
+}
+
+bool Reporter::usable_codes(const CatalogPeriod& p) {
+  if (has_usable_codes(p.codes)) return true;
+  if (!have_refused_ || !(refused_ == p.codes)) {
+    have_refused_ = true;
+    refused_ = p.codes;
+    period(p, unusable_codes_text(p.codes) + "; channel skipped");
+  }
+  return false;
+}
+
+void Reporter::unreadable_channel(const ChannelCodes& codes) {
+  ++problems_;
+  if (quiet_) return;
+  error(codes.network + "." + codes.sta + "." + codes.location + "." + codes.chan +
+        ": no period is found by these codes as the driver gave them (a code cut short at a "
+        "NUL byte?); channel skipped");
 }
 
 void Reporter::warning(const std::string& text) {

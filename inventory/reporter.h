@@ -23,7 +23,16 @@ class Reporter {
  public:
   Reporter(std::FILE* err, bool quiet, bool progress);
 
+  // Every message goes out here, shown as a terminal shows data
+  // (terminal_text): codes, driver texts and paths in it can neither start
+  // a line nor send the terminal a command.
   void error(const std::string& text);
+
+  // The first period of a channel with an unusable code (see code_problem)
+  // reports the channel, once, as a problem; false for every period of that
+  // channel. Export skips such a channel: its codes would name files and
+  // stand in documents.
+  bool usable_codes(const CatalogPeriod& p);
 
   // Reports a failure of the database; returns kDatabase.
   InventoryExit database(const Status& status, const std::string& data_source);
@@ -33,6 +42,11 @@ class Reporter {
 
   // A problem with one period: reported unless quiet, and always counted.
   void period(const CatalogPeriod& p, const std::string& text);
+
+  // A channel that the selection found but whose periods its codes, as
+  // read, do not find: a driver that ends a text at a NUL byte (the SQLite
+  // driver) gives a code cut short. Reported unless quiet, always counted.
+  void unreadable_channel(const ChannelCodes& codes);
 
   // A remark that is no problem of a period: shown unless quiet.
   void warning(const std::string& text);
@@ -52,6 +66,8 @@ class Reporter {
   bool progress_shown_ = false;
   std::time_t last_progress_;
   int problems_ = 0;
+  bool have_refused_ = false;
+  ChannelCodes refused_;  // the channel reported last by usable_codes
 };
 
 }  // namespace kalvynex

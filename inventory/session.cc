@@ -48,7 +48,7 @@ InventoryExit run_command_on(const InventoryOptions& options, const InventoryEnv
     return reporter.database(result.outcome.status, setup.data_source);
   }
   if (!result.outcome.is_done()) return result.outcome.exit;
-  if (result.periods == 0) {
+  if (result.periods == 0 && reporter.problems() == 0) {
     reporter.error("nothing matches the selection");
     return InventoryExit::kNothingMatched;
   }

@@ -6,6 +6,7 @@
 #include "core/json_text.h"
 #include "core/period_label.h"
 #include "core/string_printf.h"
+#include "core/terminal_text.h"
 #include "response/fap_text.h"
 #include "response/pole_zero.h"
 #include "response/stationxml_writer.h"
@@ -108,6 +109,7 @@ const char* finding_kind_name(FindingKind kind) {
     case FindingKind::kSac: return "sac";
     case FindingKind::kFap: return "fap";
     case FindingKind::kMismatch: return "mismatch";
+    case FindingKind::kCode: return "code";
   }
   return "?";
 }
@@ -118,6 +120,9 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
     have_channel_ = true;
     have_latest_ = false;
   }
+
+  const std::string unusable = unusable_codes_text(r.codes);
+  if (!unusable.empty()) add(findings, r, FindingKind::kCode, unusable);
 
   // Dates.
   bool dates_usable = true;
@@ -214,7 +219,8 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
 }
 
 std::string finding_text(const Finding& f) {
-  return period_label(f.codes, f.start) + " " + finding_kind_name(f.kind) + ": " + f.detail;
+  return terminal_text(period_label(f.codes, f.start) + " " + finding_kind_name(f.kind) + ": " +
+                       f.detail);
 }
 
 std::string finding_json(const Finding& f) {

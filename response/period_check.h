@@ -13,9 +13,11 @@
 
 namespace kalvynex {
 
-enum class FindingKind { kOverlap, kOrder, kDate, kEmpty, kSac, kFap, kMismatch };
+enum class FindingKind { kOverlap, kOrder, kDate, kEmpty, kSac, kFap, kMismatch, kCode };
 
-// "overlap", "order", "date", "empty", "sac", "fap" or "mismatch".
+// "overlap", "order", "date", "empty", "sac", "fap", "mismatch" or "code"
+// (a code that cannot name a file or stand in a document: see
+// code_problem; export skips the channel).
 const char* finding_kind_name(FindingKind kind);
 
 struct Finding {
@@ -49,7 +51,8 @@ class PeriodChecker {
   Timestamp latest_end_;
 };
 
-// "NET.STA.LOC.CHA START KIND: detail" (no line end).
+// "NET.STA.LOC.CHA START KIND: detail" (no line end), shown as a terminal
+// shows data (terminal_text).
 std::string finding_text(const Finding& finding);
 
 // One JSON object with the members network, station, location, channel,

@@ -89,6 +89,9 @@ TEST(InventoryExitStatusTest, EachDatabaseStageFailsWithFourAndOneMessage) {
   } stages[] = {
       {CatalogCall::kConnect, Status::failure(Stage::kConnect, "refused", "08001"),
        "cannot connect to data source 'fake': [08001] refused"},
+      // A driver text is shown escaped: no terminal command, no line of its own.
+      {CatalogCall::kConnect, Status::failure(Stage::kConnect, "no\x1b]0;t\x07\rx\\\xff\n", "08001"),
+       "cannot connect to data source 'fake': [08001] no\\x1b]0;t\\x07\\x0dx\\\\\\xff"},
       {CatalogCall::kCheckTable, Status::failure(Stage::kReadColumns, "NOT FOUND"),
        "the database has no table CALIBRATION"},
       {CatalogCall::kCheckTable, Status::failure(Stage::kMissingColumns, "SENS, FREQ"),

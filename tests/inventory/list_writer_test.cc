@@ -48,12 +48,12 @@ TEST(ListWriterTest, EachFormatByteForByte) {
        "NETWORK STATION LOCATION CHANNEL START               END                 SAC FAP\n"
        "XX      A\"B     00       BHZ     2008-01-01T00:00:00 2009-06-30T23:59:59 yes no\n"
        "XX      A\"B     00       BHZ     2009-07-01T00:00:00                     no  yes\n"
-       "YY      C,D              B\nZ     2010-01-02T03:04:05                     no  no\n"},
+       "YY      C,D              B\\x0aZ  2010-01-02T03:04:05                     no  no\n"},
       {"csv",
        "NETWORK,STATION,LOCATION,CHANNEL,START,END,SAC,FAP\r\n"
        "XX,\"A\"\"B\",00,BHZ,2008-01-01T00:00:00,2009-06-30T23:59:59,yes,no\r\n"
        "XX,\"A\"\"B\",00,BHZ,2009-07-01T00:00:00,,no,yes\r\n"
-       "YY,\"C,D\",,\"B\nZ\",2010-01-02T03:04:05,,no,no\r\n"},
+       "YY,\"C,D\",,B\\x0aZ,2010-01-02T03:04:05,,no,no\r\n"},
       {"json",
        "[\n"
        "  {\"network\": \"XX\", \"station\": \"A\\\"B\", \"location\": \"00\", \"channel\": "

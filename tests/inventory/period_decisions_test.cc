@@ -277,5 +277,67 @@ TEST(InventoryPeriodDecisionsTest, UnusableNumbersAndDates) {
   }
 }
 
+// A channel with an unusable code: every export skips it, reported once
+// for its two periods; list shows it escaped; check finds it as `code`.
+TEST(InventoryPeriodDecisionsTest, UnusableCodes) {
+  FakePeriod first = fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), at(2009, 1, 1), kSoundSac, kSoundFap);
+  FakePeriod second = fake_period("XX.ABC.00.BHZ", at(2009, 1, 1), open_end(), kSoundSac, kSoundFap);
+  const FakePeriod sound = fake_period("XX.ABD.00.BHZ", at(2008, 1, 1), open_end(), kSoundSac, kSoundFap);
+  const std::string skipped =
+      "kalvynex-inventory: XX.NL\\x0aPOLES 1.00.BHZ 2008-01-01T00:00:00: station "
+      "\"NL\\x0aPOLES 1\" holds a control byte; channel skipped\n";
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+    std::size_t files;   // in the directory, the stations file included
+    std::string in_out;  // a piece of standard output
+  } rows[] = {
+      {"sac", {"export", "-f", "sac", "-o", "DIR"}, 1, skipped, 2, ""},
+      {"fap", {"export", "-f", "fap", "-o", "DIR"}, 1, skipped, 2, ""},
+      {"sacpz files", {"export", "-f", "sacpz", "-o", "DIR"}, 1, skipped, 2, ""},
+      {"sacpz stream", {"export", "-f", "sacpz"}, 1, skipped, 1, "* STATION    (KSTNM): ABD\n"},
+      {"stationxml", {"export", "-f", "stationxml", "-o", "DIR/n.xml"}, 1, skipped, 2, ""},
+      {"list", {"list"}, 0, "", 1, "XX      NL\\x0aPOLES 1 00       BHZ     2008"},
+      {"list csv", {"list", "-f", "csv"}, 0, "", 1, "XX,NL\\x0aPOLES 1,00,BHZ,2009"},
+      {"list json", {"list", "-f", "json"}, 0, "", 1, "\"station\": \"NL\\nPOLES 1\""},
+      {"check",
+       {"check"},
+       1,
+       "kalvynex-inventory: 6 findings in 3 periods\n",
+       1,
+       "XX.NL\\x0aPOLES 1.00.BHZ 2009-01-01T00:00:00 code: station \"NL\\x0aPOLES 1\" holds a "
+       "control byte\n"},
+      {"check json",
+       {"check", "-f", "json"},
+       1,
+       "kalvynex-inventory: 6 findings in 3 periods\n",
+       1,
+       "\"station\": \"NL\\nPOLES 1\", \"location\": \"00\", \"channel\": \"BHZ\", "
+       "\"start\": \"2008-01-01T00:00:00\", \"kind\": \"code\""},
+  };
+  first.period.codes.sta = second.period.codes.sta = "NL\nPOLES 1";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempDir dir;
+    std::vector<std::string> args;
+    for (const std::string& a : row.args) {
+      args.push_back(a.compare(0, 3, "DIR") == 0 ? dir.path() + a.substr(3) : a);
+    }
+    const std::string stations = dir.write_file("stations", "XX,ABD,1,2,3\n");
+    if (args.size() > 2 && args[2] == "stationxml") {
+      args.insert(args.end(), {"--stations", stations});
+    }
+    FakeCatalog catalog({first, second, sound});
+    const SessionRun run = run_session_on(catalog, args);
+    EXPECT_EQ(run.status, row.status);
+    EXPECT_EQ(run.err, row.err);
+    EXPECT_EQ(directory_entries(dir.path()).size(), row.files);
+    EXPECT_NE(run.out.find(row.in_out), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("NL\nPOLES"), std::string::npos) << run.out;
+  }
+}
+
 }  // namespace
 }  // namespace kalvynex

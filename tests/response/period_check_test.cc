@@ -205,7 +205,7 @@ TEST(PeriodCheckTest, JsonEscapesEveryMember) {
   EXPECT_EQ(finding_json(f),
             "{\"network\": \"XX\", \"station\": \"A\\\"B\", \"location\": \"\", "
             "\"channel\": \"BHZ\", \"start\": \"2001-02-03T04:05:06\", \"kind\": \"sac\", "
-            "\"detail\": \"line 1: unknown keyword \\\\x\\t\\u0001\"}");
+            "\"detail\": \"line 1: unknown keyword \\\\\\\\x\\t\\u0001\"}");
 }
 
 }  // namespace
