@@ -19,11 +19,15 @@ void PeriodFiles::report(const std::vector<FailedFile>& failed) {
 
 void PeriodFiles::add(const CatalogPeriod& p, const std::string& name,
                       const std::string& contents) {
-  if (!(p.codes == channel_)) {
-    channel_ = p.codes;
-    names_.clear();
-  }
-  if (!names_.insert(name).second) {
+  const auto [earlier, added] = written_.emplace(name, p.codes);
+  if (!added) {
+    const ChannelCodes& owner = earlier->second;
+    if (!(owner == p.codes)) {
+      reporter_.period(p, "file " + name + " was written for " + owner.network + "." + owner.sta +
+                              "." + owner.location + "." + owner.chan +
+                              " in this run; not written");
+      return;
+    }
     reporter_.period(p, "file " + name + " also holds an earlier period; written over");
   }
   report(files_.add(name, contents));

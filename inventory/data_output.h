@@ -5,7 +5,7 @@
 #ifndef KALVYNEX_INVENTORY_DATA_OUTPUT_H_
 #define KALVYNEX_INVENTORY_DATA_OUTPUT_H_
 
-#include <set>
+#include <map>
 #include <string>
 
 #include "core/channel_codes.h"
@@ -44,9 +44,11 @@ class PeriodFiles {
 
   // Writes `contents` as the file `name` of period `p`. A name that an
   // earlier period of the same channel wrote in this run is reported as a
-  // problem of `p` (the later file replaces the earlier one). A file that
-  // fails is reported and fails alone: the others are still written, and
-  // commit() ends in kOutput.
+  // problem of `p` (the later file replaces the earlier one: same-day
+  // periods). A name that another channel's file took in this run is
+  // reported as a problem of `p`, which is then not written: two channels
+  // never overwrite each other. A file that fails is reported and fails
+  // alone: the others are still written, and commit() ends in kOutput.
   void add(const CatalogPeriod& p, const std::string& name, const std::string& contents);
 
   // Puts every file in place; kOutput when any file failed in the run.
@@ -58,8 +60,7 @@ class PeriodFiles {
   Reporter& reporter_;
   FileBatch files_;
   bool failed_ = false;
-  ChannelCodes channel_;
-  std::set<std::string> names_;  // files written for channel_
+  std::map<std::string, ChannelCodes> written_;  // every name of the run, by channel
 };
 
 }  // namespace kalvynex

@@ -124,6 +124,8 @@ TEST(InventoryPeriodDecisionsTest, FileNamesThatClash) {
     std::vector<FakePeriod> periods;
     std::vector<std::string> files;
     std::string report;
+    const char* format = "sac";
+    const char* kept = "";  // a line of the file kept when a channel's is not written
   } rows[] = {
       {"two periods of one channel on one day",
        {fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), at(2008, 1, 1, 12), kSoundSac, ""),
@@ -142,19 +144,47 @@ TEST(InventoryPeriodDecisionsTest, FileNamesThatClash) {
         fake_period("XX.ABC.00.BHN", at(2008, 1, 1), open_end(), kSoundSac, "")},
        {"ABC_BHN_XX_00_20080101.sac", "ABC_BHZ_XX_00_20080101.sac"},
        ""},
+      // The later channel's file is not written: the first one is kept.
+      {"network XX_00 without location and network XX at location 00",
+       {fake_period("XX_00.ABC.??.BHZ", at(2008, 1, 1), open_end(), kSoundSac + std::string(" "),
+                    ""),
+        fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), kSoundSac, "")},
+       {"ABC_BHZ_XX_00_20080101.sac"},
+       "kalvynex-inventory: XX_00.ABC.??.BHZ 2008-01-01T00:00:00: file "
+       "DIR/ABC_BHZ_XX_00_20080101.sac was written for XX.ABC.00.BHZ in this run; not written\n",
+       "sac", "# Network XX\r\n"},
+      {"the empty location and --, sacpz",
+       {fake_period("XX.ABC.--.BHZ", at(2008, 1, 1), open_end(), kSoundSac, ""),
+        fake_period("XX.ABC..BHZ", at(2008, 1, 1), open_end(), kSoundSac, "")},
+       {"SAC_PZs_XX_ABC_BHZ_--_2008-01-01T00:00:00"},
+       "kalvynex-inventory: XX.ABC.--.BHZ 2008-01-01T00:00:00: file "
+       "DIR/SAC_PZs_XX_ABC_BHZ_--_2008-01-01T00:00:00 was written for XX.ABC..BHZ in this "
+       "run; not written\n",
+       "sacpz", "* LOCATION   (KHOLE): \n"},
+      {"codes that differ in letter case only",
+       {fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(), kSoundSac, ""),
+        fake_period("XX.abc.00.BHZ", at(2008, 1, 1), open_end(), kSoundSac, "")},
+       {"ABC_BHZ_XX_00_20080101.sac", "abc_BHZ_XX_00_20080101.sac"},
+       ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     TempDir dir;
     FakeCatalog catalog(row.periods);
-    const SessionRun run = run_session_on(catalog, {"export", "-f", "sac", "-o", dir.path()});
+    const SessionRun run =
+        run_session_on(catalog, {"export", "-f", row.format, "-o", dir.path()});
     EXPECT_EQ(run.status, row.report.empty() ? 0 : 1);
     std::string report = row.report;
     const std::size_t at_dir = report.find("DIR");
     if (at_dir != std::string::npos) report.replace(at_dir, 3, dir.path());
     EXPECT_EQ(run.err, report);
     EXPECT_EQ(directory_entries(dir.path()), row.files);
-    if (!row.report.empty()) {
+    if (row.report.find("not written") != std::string::npos) {
+      // The first channel's file is the one kept.
+      const std::string kept = read_file_bytes(dir.path() + "/" + row.files[0]);
+      EXPECT_NE(kept.find(row.kept), std::string::npos) << kept;
+    }
+    if (row.report.find("written over") != std::string::npos) {
       // The later period's file is the one kept.
       const std::string kept = read_file_bytes(dir.path() + "/" + row.files[0]);
       EXPECT_NE(kept.find("# Time 2008.01.01 12:00:00"), std::string::npos) << kept;
