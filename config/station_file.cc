@@ -7,6 +7,7 @@
 
 #include "config/regular_file.h"
 #include "core/string_printf.h"
+#include "core/utf8_text.h"
 #include "core/text_rules.h"
 
 namespace kalvynex {
@@ -132,6 +133,13 @@ bool parse_station_file(const std::string& text, StationPlaces* out, std::string
     };
     const int control = control_byte(line);
     if (control >= 0) return fail(string_printf("control byte \\x%02x", control));
+    // Site names and codes go into an XML document: only well-formed UTF-8,
+    // and none of the two characters that XML excludes.
+    if (!is_valid_utf8(line)) return fail("bytes that are not well-formed UTF-8");
+    if (line.find("\xEF\xBF\xBE") != std::string::npos ||
+        line.find("\xEF\xBF\xBF") != std::string::npos) {
+      return fail("the character U+FFFE or U+FFFF");
+    }
     std::size_t first = 0;
     while (first < line.size() && is_blank(line[first])) ++first;
     if (first == line.size() || line[first] == '#') continue;

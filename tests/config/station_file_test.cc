@@ -19,7 +19,7 @@ TEST(StationFileTest, ReadsHeaderCommentsQuotesAndLineEnds) {
       "\n"
       "XX,ABC,41.5,-12.25,1234.5\r\n"
       " XX , DEF , -90 , 180 , -20 , \"Hut, \"\"north\"\" side\" \n"
-      "YY,ABC,0.5,1e1,0,Plain site";  // no line end at the end
+      "YY,ABC,0.5,1e1,0,Z\xc3\xbcrich";  // no line end at the end
   StationPlaces places;
   std::string error;
   ASSERT_TRUE(parse_station_file(text, &places, &error)) << error;
@@ -36,6 +36,7 @@ TEST(StationFileTest, ReadsHeaderCommentsQuotesAndLineEnds) {
   EXPECT_EQ(def->latitude, -90.0);
   EXPECT_EQ(def->site_name, "Hut, \"north\" side");
   EXPECT_EQ(places.find("YY", "ABC")->longitude, 10.0);
+  EXPECT_EQ(places.find("YY", "ABC")->site_name, "Z\xc3\xbcrich");
   EXPECT_EQ(places.find("YY", "DEF"), nullptr);
   EXPECT_EQ(places.find("xx", "ABC"), nullptr);  // codes are compared as written
 }
@@ -117,6 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"XX,A\rBC,1,2,3\r\n", "line 1: control byte \\x0d"},
         BadFile{"XX,ABC,1,2,3,\"a\nb\"\n", "line 1: a quoted field is not closed properly"},
         BadFile{"XX,ABC,1,2,3,\x7f\n", "line 1: control byte \\x7f"},
+        // Well-formed UTF-8 only (a UTF-8 site name passes: see the first test).
+        BadFile{"XX,ABC,1,2,3,Z\xfcrich\n", "line 1: bytes that are not well-formed UTF-8"},
+        BadFile{"XX,ABC,1,2,3,\xc3\n", "line 1: bytes that are not well-formed UTF-8"},
+        BadFile{"XX,ABC,1,2,3,a\xef\xbf\xbf\n", "line 1: the character U+FFFE or U+FFFF"},
         BadFile{std::string("XX,ABC,1,2,3\nXX,DEF\0,1,2,3\n", 27), "line 2: control byte \\x00"}));
 
 // Only a regular file of at most 16 MiB is read; the limit's two sides are
