@@ -19,12 +19,17 @@ void PeriodFiles::report(const std::vector<FailedFile>& failed) {
 
 void PeriodFiles::add(const CatalogPeriod& p, const std::string& name,
                       const std::string& contents) {
-  const auto [earlier, added] = written_.emplace(name, p.codes);
+  // The channels come one after the other: a new one is the last owner.
+  if (owners_.empty() || !(owners_.back() == p.codes)) owners_.push_back(p.codes);
+  const auto owner = static_cast<uint32_t>(owners_.size() - 1);
+  const std::size_t slash = name.rfind('/');
+  const auto [earlier, added] =
+      written_.emplace(slash == std::string::npos ? name : name.substr(slash + 1), owner);
   if (!added) {
-    const ChannelCodes& owner = earlier->second;
-    if (!(owner == p.codes)) {
-      reporter_.period(p, "file " + name + " was written for " + owner.network + "." + owner.sta +
-                              "." + owner.location + "." + owner.chan +
+    if (earlier->second != owner) {
+      const ChannelCodes& first = owners_[earlier->second];
+      reporter_.period(p, "file " + name + " was written for " + first.network + "." +
+                              first.sta + "." + first.location + "." + first.chan +
                               " in this run; not written");
       return;
     }

@@ -5,7 +5,9 @@
 #ifndef KALVYNEX_INVENTORY_DATA_OUTPUT_H_
 #define KALVYNEX_INVENTORY_DATA_OUTPUT_H_
 
-#include <map>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
 #include <string>
 
 #include "core/channel_codes.h"
@@ -60,7 +62,11 @@ class PeriodFiles {
   Reporter& reporter_;
   FileBatch files_;
   bool failed_ = false;
-  std::map<std::string, ChannelCodes> written_;  // every name of the run, by channel
+  // Every name written in the run (its last part: one directory holds them
+  // all), with the index of its channel in owners_. Kept small, since it
+  // grows with the number of files.
+  std::unordered_map<std::string, uint32_t> written_;
+  std::vector<ChannelCodes> owners_;  // the channels in the order they wrote
 };
 
 }  // namespace kalvynex
