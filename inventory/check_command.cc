@@ -25,8 +25,9 @@ class FindingsWriter {
 
   // What closes the findings of `periods` periods: JSON's array, empty or
   // not, once a period was checked.
-  std::string end(std::size_t periods) const {
-    if (!json_ || periods == 0) return std::string();
+  // JSON is a whole array even when nothing was checked.
+  std::string end() const {
+    if (!json_) return std::string();
     return count_ == 0 ? "[]\n" : "\n]\n";
   }
 
@@ -65,7 +66,7 @@ CommandResult check_periods(const CommandContext& context) {
   });
   result.findings = writer.count();
   if (!result.outcome.is_done()) return result;
-  FileStatus written = out.write(writer.end(result.periods));
+  FileStatus written = out.write(writer.end());
   if (written.ok()) written = out.finish();
   if (!written.ok()) {
     result.outcome = Outcome::failed(reporter.output("standard output", written));

@@ -78,6 +78,14 @@ TEST(InventoryExitStatusTest, SoundPeriodsAreDoneAndNothingMatchedIsThree) {
     EXPECT_EQ(nothing.out, "");
     EXPECT_EQ(nothing.err, "kalvynex-inventory: nothing matches the selection\n");
   }
+  // JSON stays a whole document when nothing matched.
+  for (const char* command : {"list", "check"}) {
+    SCOPED_TRACE(command);
+    FakeCatalog empty({});
+    const SessionRun nothing = run_session_on(empty, {command, "-f", "json"});
+    EXPECT_EQ(nothing.status, 3);
+    EXPECT_EQ(nothing.out, "[]\n");
+  }
 }
 
 TEST(InventoryExitStatusTest, EachDatabaseStageFailsWithFourAndOneMessage) {
