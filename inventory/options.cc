@@ -162,7 +162,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     return false;
   }
   if (out->stations && command != "export") {
-    *error = "--stations belongs to export --format stationxml";
+    *error = "--stations belongs to export --format sacpz or stationxml";
     return false;
   }
   if (tolerance && command != "check") {
@@ -226,8 +226,9 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       *error = "export: unknown format '" + *format + "' (sacpz, sac, fap or stationxml)";
       return false;
     }
-    if (out->stations && out->export_format != ExportFormat::kStationXml) {
-      *error = "export: --stations applies to the stationxml format only";
+    if (out->stations && out->export_format != ExportFormat::kStationXml &&
+        out->export_format != ExportFormat::kSacPz) {
+      *error = "export: --stations applies to the sacpz and stationxml formats only";
       return false;
     }
     if (out->type_out && (out->export_format == ExportFormat::kSacPz ||
