@@ -422,6 +422,22 @@ TEST(InventoryPeriodDecisionsTest, SacPzPlaceAndSensitivity) {
                          "* SENSITIVITY       : 1.256637e+01 (M)\n"),
             std::string::npos)
       << run.out;
+
+  // A sensitivity beyond double at every frequency: the text without the
+  // two lines, reported.
+  FakeCatalog overflowing({fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(),
+                                       "ZEROS 1|1e308 0|POLES 0|CONSTANT 1e308|", "")});
+  const SessionRun without = run_session_on(overflowing, {"export", "-f", "sacpz"});
+  EXPECT_EQ(without.status, 1);
+  EXPECT_EQ(without.err,
+            kPrefix + "2008-01-01T00:00:00: the response cannot be normalised at 1 Hz (the "
+                      "normalisation factor or the sensitivity is zero or not finite there) nor "
+                      "at any of 1e-4 to 1e4 Hz by decades; written without SENSITIVITY and A0\n");
+  EXPECT_NE(without.out.find("* OUTPUT UNIT       : COUNTS\n"
+                             "* **********************************\n"
+                             "ZEROS 1\n"),
+            std::string::npos)
+      << without.out;
 }
 
 }  // namespace
