@@ -28,6 +28,30 @@ bool is_calendar_time(const Timestamp& t) {
   return t.day <= days && t.hour <= 23 && t.minute <= 59 && t.second <= 59;
 }
 
+Timestamp ceiling_second(const Timestamp& t) {
+  Timestamp up = t;
+  up.fraction = 0;
+  if (t.fraction == 0) return up;
+  if (t.year >= 9999 && t.month == 12 && t.day == 31 && t.hour == 23 && t.minute == 59 &&
+      t.second == 59) {
+    return up;
+  }
+  static constexpr int kDaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (++up.second < 60) return up;
+  up.second = 0;
+  if (++up.minute < 60) return up;
+  up.minute = 0;
+  if (++up.hour < 24) return up;
+  up.hour = 0;
+  const int days = kDaysInMonth[up.month] + (up.month == 2 && is_leap_year(up.year) ? 1 : 0);
+  if (++up.day <= days) return up;
+  up.day = 1;
+  if (++up.month <= 12) return up;
+  up.month = 1;
+  ++up.year;
+  return up;
+}
+
 std::string timestamp_text(const Timestamp& t) {
   return string_printf("%04d-%02u-%02u %02u:%02u:%02u", static_cast<int>(t.year),
                        static_cast<unsigned>(t.month), static_cast<unsigned>(t.day),

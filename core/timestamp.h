@@ -33,6 +33,13 @@ bool is_leap_year(int year);
 // 1 to 12, a day that the month has, hours 0-23, minutes and seconds 0-59.
 bool is_calendar_time(const Timestamp& t);
 
+// The whole second at or after the calendar time `t`: `t` itself when its
+// fraction is zero, else the next second, carried into the minute, hour,
+// day, month and year. The last second of 9999 stays where it is (the tables
+// hold no later time, and an end there counts as open). The fraction of the
+// result is zero; dropping the fraction rounds the other way.
+Timestamp ceiling_second(const Timestamp& t);
+
 // "YYYY-MM-DD hh:mm:ss" with the fields as they are, for messages that
 // name a stored value (a negative year keeps its sign).
 std::string timestamp_text(const Timestamp& t);

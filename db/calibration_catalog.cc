@@ -28,16 +28,19 @@ void add_code_condition(const char* column, const std::vector<std::string>& patt
   *sql += ")";
 }
 
+// The stored times are whole seconds and add_time writes whole seconds: a
+// selection time with a fraction is taken as its second for "STARTDATE <= T"
+// (dropping the fraction) and as the next second for "ENDDATE >= T".
 void add_time_conditions(const CalibrationSelection& selection, std::string* sql,
                          Statement* parameters) {
   if (selection.valid_at) {
     *sql += " and STARTDATE <= ? and (ENDDATE is null or ENDDATE >= ?)";
     parameters->add_time(*selection.valid_at);
-    parameters->add_time(*selection.valid_at);
+    parameters->add_time(ceiling_second(*selection.valid_at));
   }
   if (selection.window_start) {
     *sql += " and (ENDDATE is null or ENDDATE >= ?)";
-    parameters->add_time(*selection.window_start);
+    parameters->add_time(ceiling_second(*selection.window_start));
   }
   if (selection.window_end) {
     *sql += " and STARTDATE <= ?";

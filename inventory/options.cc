@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "core/string_printf.h"
@@ -99,7 +100,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       case kEndOption:
         if (!parse_selection_time(value, &time)) {
           *error = "invalid time '" + value +
-                   "' (use YYYY-MM-DD, YYYY-MM-DDTHH:MM:SS or YYYY-MM-DD HH:MM:SS)";
+                   "' (use YYYY-MM-DD or YYYY-MM-DDThh:mm[:ss[.ffffff]][Z], a blank allowed for the T)";
           return false;
         }
         (c == kTimeOption    ? out->selection.valid_at
@@ -145,7 +146,8 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     return false;
   }
   if (selection.window_start && selection.window_end &&
-      timestamp_seconds(*selection.window_start) > timestamp_seconds(*selection.window_end)) {
+      std::make_pair(timestamp_seconds(*selection.window_start), selection.window_start->fraction) >
+          std::make_pair(timestamp_seconds(*selection.window_end), selection.window_end->fraction)) {
     *error = "--start '" + start_text + "' is after --end '" + end_text + "'";
     return false;
   }
@@ -160,7 +162,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     return false;
   }
   if (out->stations && command != "export") {
-    *error = "--stations belongs to export --format stationxml";
+    *error = "--stations belongs to export --format sacpz or stationxml";
     return false;
   }
   if (tolerance && command != "check") {
@@ -224,8 +226,9 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       *error = "export: unknown format '" + *format + "' (sacpz, sac, fap or stationxml)";
       return false;
     }
-    if (out->stations && out->export_format != ExportFormat::kStationXml) {
-      *error = "export: --stations applies to the stationxml format only";
+    if (out->stations && out->export_format != ExportFormat::kStationXml &&
+        out->export_format != ExportFormat::kSacPz) {
+      *error = "export: --stations applies to the sacpz and stationxml formats only";
       return false;
     }
     if (out->type_out && (out->export_format == ExportFormat::kSacPz ||

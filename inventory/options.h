@@ -27,7 +27,7 @@ struct InventoryOptions {
   ExportFormat export_format = ExportFormat::kSacPz;
   std::optional<std::string> output;    // --output: a file, "-" or a directory
   std::optional<std::string> type_out;  // --type-out, sac and fap only
-  std::optional<std::string> stations;  // --stations, stationxml only
+  std::optional<std::string> stations;  // --stations, sacpz and stationxml only
   CheckFormat check_format = CheckFormat::kText;
   double tolerance_db = 1.0;            // --tolerance, check only
   std::optional<std::string> dsn;

@@ -12,6 +12,7 @@ int days_in_month(int year, int month) {
 }
 
 bool all_digits(const std::string& text, std::size_t begin, std::size_t count) {
+  if (begin + count > text.size()) return false;
   for (std::size_t i = begin; i < begin + count; ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
   }
@@ -22,26 +23,42 @@ int number_at(const std::string& text, std::size_t begin, std::size_t count) {
   return std::stoi(text.substr(begin, count));
 }
 
+constexpr std::size_t kMaxFractionDigits = 6;
+
 }  // namespace
 
 bool parse_selection_time(const std::string& text, Timestamp* out) {
-  const bool date_only = text.size() == 10;
-  if (!date_only && text.size() != 19) return false;
-  if (!all_digits(text, 0, 4) || text[4] != '-' || !all_digits(text, 5, 2) || text[7] != '-' ||
-      !all_digits(text, 8, 2)) {
+  if (text.size() < 10 || !all_digits(text, 0, 4) || text[4] != '-' ||
+      !all_digits(text, 5, 2) || text[7] != '-' || !all_digits(text, 8, 2)) {
     return false;
   }
   int hour = 0;
   int minute = 0;
   int second = 0;
-  if (!date_only) {
-    if ((text[10] != 'T' && text[10] != ' ') || !all_digits(text, 11, 2) || text[13] != ':' ||
-        !all_digits(text, 14, 2) || text[16] != ':' || !all_digits(text, 17, 2)) {
+  uint32_t nanoseconds = 0;
+  if (text.size() > 10) {
+    // The time of day: "Thh:mm", then ":ss", then ".f", then "Z".
+    std::string rest = text.substr(10);
+    if (rest.back() == 'Z') rest.pop_back();
+    if (rest.size() < 6 || (rest[0] != 'T' && rest[0] != ' ') || !all_digits(rest, 1, 2) ||
+        rest[3] != ':' || !all_digits(rest, 4, 2)) {
       return false;
     }
-    hour = number_at(text, 11, 2);
-    minute = number_at(text, 14, 2);
-    second = number_at(text, 17, 2);
+    hour = number_at(rest, 1, 2);
+    minute = number_at(rest, 4, 2);
+    if (rest.size() > 6) {
+      if (rest[6] != ':' || !all_digits(rest, 7, 2)) return false;
+      second = number_at(rest, 7, 2);
+      if (rest.size() > 9) {
+        const std::size_t digits = rest.size() - 10;
+        if (rest[9] != '.' || digits < 1 || digits > kMaxFractionDigits ||
+            !all_digits(rest, 10, digits)) {
+          return false;
+        }
+        nanoseconds = static_cast<uint32_t>(number_at(rest, 10, digits));
+        for (std::size_t i = digits; i < 9; ++i) nanoseconds *= 10;
+      }
+    }
   }
   const int year = number_at(text, 0, 4);
   const int month = number_at(text, 5, 2);
@@ -51,6 +68,7 @@ bool parse_selection_time(const std::string& text, Timestamp* out) {
     return false;
   }
   *out = Timestamp::at(year, month, day, hour, minute, second);
+  out->fraction = nanoseconds;
   return true;
 }
 

@@ -76,3 +76,38 @@ TEST(TimestampSecondsTest, MonthOutOfRangeIsClampedNotReadPastTheTable) {
 
 }  // namespace
 }  // namespace kalvynex
+
+namespace kalvynex {
+namespace {
+
+TEST(CeilingSecondTest, RoundsAFractionUpWithEveryCarry) {
+  const struct {
+    Timestamp in;
+    uint32_t fraction;
+    std::string out;
+  } rows[] = {
+      {Timestamp::at(2020, 5, 6, 7, 8, 9), 0, "2020-05-06T07:08:09"},
+      {Timestamp::at(2020, 5, 6, 7, 8, 9), 1, "2020-05-06T07:08:10"},
+      {Timestamp::at(2020, 5, 6, 7, 8, 59), 500000000, "2020-05-06T07:09:00"},
+      {Timestamp::at(2020, 5, 6, 7, 59, 59), 999999999, "2020-05-06T08:00:00"},
+      {Timestamp::at(2020, 5, 6, 23, 59, 59), 500000000, "2020-05-07T00:00:00"},
+      {Timestamp::at(2020, 2, 28, 23, 59, 59), 1000, "2020-02-29T00:00:00"},
+      {Timestamp::at(2020, 2, 29, 23, 59, 59), 1000, "2020-03-01T00:00:00"},
+      {Timestamp::at(2100, 2, 28, 23, 59, 59), 1000, "2100-03-01T00:00:00"},
+      {Timestamp::at(2000, 2, 28, 23, 59, 59), 1000, "2000-02-29T00:00:00"},
+      {Timestamp::at(2020, 4, 30, 23, 59, 59), 1000, "2020-05-01T00:00:00"},
+      {Timestamp::at(2020, 12, 31, 23, 59, 59), 1000, "2021-01-01T00:00:00"},
+      {Timestamp::at(9999, 12, 31, 23, 59, 58), 1000, "9999-12-31T23:59:59"},
+      {Timestamp::at(9999, 12, 31, 23, 59, 59), 500000000, "9999-12-31T23:59:59"},
+  };
+  for (const auto& row : rows) {
+    Timestamp in = row.in;
+    in.fraction = row.fraction;
+    const Timestamp up = ceiling_second(in);
+    EXPECT_EQ(timestamp_iso_text(up), row.out) << timestamp_iso_text(in) << "." << row.fraction;
+    EXPECT_EQ(up.fraction, 0u);
+  }
+}
+
+}  // namespace
+}  // namespace kalvynex

@@ -163,7 +163,7 @@ TEST_P(InventoryHostileCodesTest, UnusableCodesAreSkippedShownEscapedAndFound) {
       "a/b/.keep",
       "a/b/GOOD_BHZ_XX_00_20030101.fap",
       "a/b/GOOD_BHZ_XX_00_20030101.sac",
-      "a/b/SAC_PZs_XX_GOOD_BHZ_00_2003-01-01T00:00:00",
+      "a/b/SAC_PZs_XX_GOOD_BHZ_00_2003.001.00.00.00.0000_2599.365.23.59.59.99999",
       "n.xml",
   };
   EXPECT_EQ(files, expected);

@@ -37,7 +37,7 @@ const std::vector<Command> kCommands = {
     {"sacpz into a directory",
      {"export", "-f", "sacpz", "-o", "DIR"},
      true,
-     "SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
+     "SAC_PZs_XX_ABC_BHZ_00_2008.001.00.00.00.0000_2599.365.23.59.59.99999"},
     {"sac", {"export", "-f", "sac", "-o", "DIR"}, true, "ABC_BHZ_XX_00_20080101.sac"},
     {"fap", {"export", "-f", "fap", "-o", "DIR"}, true, "ABC_BHZ_XX_00_20080101.fap"},
     {"stationxml", {"export", "-f", "stationxml"}, true, ""},
@@ -148,7 +148,7 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
   const std::string d = dir.path();
   // Directories in the place of the per-period files: they cannot be
   // renamed over.
-  dir.write_file("SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00/keep", "");
+  dir.write_file("SAC_PZs_XX_ABC_BHZ_00_2008.001.00.00.00.0000_2599.365.23.59.59.99999/keep", "");
   dir.write_file("ABC_BHZ_XX_00_20080101.sac/keep", "");
   dir.write_file("ABC_BHZ_XX_00_20080101.fap/keep", "");
   const struct {
@@ -170,7 +170,7 @@ TEST(InventoryExitStatusTest, AnOutputThatCannotBeWrittenIsFive) {
       {{"export", "-q", "-f", "stationxml", "-o", d + "/gone/n.xml"}, Output::kFile, d + "/gone/n.xml"},
       {{"export", "-q", "-f", "sacpz", "-o", d},
        Output::kFile,
-       d + "/SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00"},
+       d + "/SAC_PZs_XX_ABC_BHZ_00_2008.001.00.00.00.0000_2599.365.23.59.59.99999"},
       {{"export", "-q", "-f", "sac", "-o", d}, Output::kFile, d + "/ABC_BHZ_XX_00_20080101.sac"},
       {{"export", "-q", "-f", "fap", "-o", d}, Output::kFile, d + "/ABC_BHZ_XX_00_20080101.fap"},
   };
@@ -218,8 +218,8 @@ TEST(InventoryExitStatusTest, OneFailedFileSkippedPeriodsAndALostErrorStream) {
        Output::kFile, 5, {"ABC_BHZ_XX_00_20080101.sac", "ABD_BHZ_XX_00_20090101.sac"}, ""},
       {"directory at one sacpz name", {abc, abd}, {"export", "-f", "sacpz", "-o", "DIR"},
        Output::kFile, 5,
-       {"SAC_PZs_XX_ABC_BHZ_00_2008-01-01T00:00:00",
-        "SAC_PZs_XX_ABD_BHZ_00_2009-01-01T00:00:00"}, ""},
+       {"SAC_PZs_XX_ABC_BHZ_00_2008.001.00.00.00.0000_2599.365.23.59.59.99999",
+        "SAC_PZs_XX_ABD_BHZ_00_2009.001.00.00.00.0000_2599.365.23.59.59.99999"}, ""},
       {"sacpz, every period skipped", {no_sac}, {"export", "-f", "sacpz", "-o", "DIR/old"},
        Output::kFile, 1, {"old"}, "old"},
       {"stationxml, every period skipped", {no_date},

@@ -156,9 +156,9 @@ TEST(InventoryPeriodDecisionsTest, FileNamesThatClash) {
       {"the empty location and --, sacpz",
        {fake_period("XX.ABC.--.BHZ", at(2008, 1, 1), open_end(), kSoundSac, ""),
         fake_period("XX.ABC..BHZ", at(2008, 1, 1), open_end(), kSoundSac, "")},
-       {"SAC_PZs_XX_ABC_BHZ_--_2008-01-01T00:00:00"},
+       {"SAC_PZs_XX_ABC_BHZ__2008.001.00.00.00.0000_2599.365.23.59.59.99999"},
        "kalvynex-inventory: XX.ABC.--.BHZ 2008-01-01T00:00:00: file "
-       "DIR/SAC_PZs_XX_ABC_BHZ_--_2008-01-01T00:00:00 was written for XX.ABC..BHZ in this "
+       "DIR/SAC_PZs_XX_ABC_BHZ__2008.001.00.00.00.0000_2599.365.23.59.59.99999 was written for XX.ABC..BHZ in this "
        "run; not written\n",
        "sacpz", "* LOCATION   (KHOLE): \n"},
       {"codes that differ in letter case only",
@@ -275,9 +275,16 @@ TEST(InventoryPeriodDecisionsTest, UnusableNumbersAndDates) {
       const std::string& report = row.report[f];
       std::string expected_err =
           report.empty() ? "" : "kalvynex-inventory: " + label + ": " + report + "\n";
+      // The sacpz header and the StationXML document take the next usable
+      // frequency, with a warning.
       if (f == 3 && std::string(row.what) == "a pole at FREQ") {
         expected_err = "kalvynex-inventory: " + label +
                        ": normalised at 1 Hz instead of 5 Hz: the response is infinite there\n";
+      }
+      if (f == 2 && std::string(row.what) == "a pole at FREQ") {
+        expected_err = "kalvynex-inventory: " + label +
+                       ": A0 and SENSITIVITY at 1 Hz instead of 5 Hz: the response is infinite "
+                       "there\n";
       }
       EXPECT_EQ(run.err, expected_err);
       EXPECT_EQ(run.status, report.empty() ? 0 : 1);
@@ -367,6 +374,70 @@ TEST(InventoryPeriodDecisionsTest, UnusableCodes) {
     EXPECT_NE(run.out.find(row.in_out), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("NL\nPOLES"), std::string::npos) << run.out;
   }
+}
+
+}  // namespace
+}  // namespace kalvynex
+
+namespace kalvynex {
+namespace {
+
+// The sacpz header's place (from --stations) and sensitivity: PZ(s) = s
+// with CONSTANT 2 at FREQ 1 Hz has A0 = 1 / 2 pi and 4 pi counts per metre.
+TEST(InventoryPeriodDecisionsTest, SacPzPlaceAndSensitivity) {
+  FakePeriod known = fake_period("XX.ABC.--.BHZ", at(2008, 1, 1), open_end(),
+                                 "ZEROS 1|POLES 0|CONSTANT 2|", "");
+  known.period.freq = 1.0;
+  const FakePeriod unknown = fake_period("XX.XYZ.00.BHZ", at(2008, 1, 1), open_end(),
+                                         "ZEROS 1|POLES 0|CONSTANT 2|", "");
+  TempDir dir;
+  FakeCatalog catalog({known, unknown});
+  const SessionRun run = run_session_on(
+      catalog, {"export", "-f", "sacpz", "--stations",
+                dir.write_file("stations", "network,station,latitude,longitude,elevation,site\n"
+                                           "XX,ABC,-19.9426,134.3395,389,Warramunga\n")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err,
+            "kalvynex-inventory: station XX.XYZ is not in the stations file; written without "
+            "its place\n");
+  EXPECT_NE(run.out.find("* LOCATION   (KHOLE): \n"
+                         "* CHANNEL   (KCMPNM): BHZ\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("* END               : 2599-12-31T23:59:59\n"
+                         "* DESCRIPTION       : Warramunga\n"
+                         "* LATITUDE          : -19.9426\n"
+                         "* LONGITUDE         : 134.3395\n"
+                         "* ELEVATION         : 389.0\n"
+                         "* INPUT UNIT        : M\n"
+                         "* OUTPUT UNIT       : COUNTS\n"
+                         "* SENSITIVITY       : 1.256637e+01 (M)\n"
+                         "* A0                : 1.591549e-01\n"),
+            std::string::npos)
+      << run.out;
+  // No FREQ: 1 Hz, unreported; no place, no lines of it.
+  EXPECT_NE(run.out.find("* END               : 2599-12-31T23:59:59\n"
+                         "* INPUT UNIT        : M\n"
+                         "* OUTPUT UNIT       : COUNTS\n"
+                         "* SENSITIVITY       : 1.256637e+01 (M)\n"),
+            std::string::npos)
+      << run.out;
+
+  // A sensitivity beyond double at every frequency: the text without the
+  // two lines, reported.
+  FakeCatalog overflowing({fake_period("XX.ABC.00.BHZ", at(2008, 1, 1), open_end(),
+                                       "ZEROS 1|1e308 0|POLES 0|CONSTANT 1e308|", "")});
+  const SessionRun without = run_session_on(overflowing, {"export", "-f", "sacpz"});
+  EXPECT_EQ(without.status, 1);
+  EXPECT_EQ(without.err,
+            kPrefix + "2008-01-01T00:00:00: the response cannot be normalised at 1 Hz (the "
+                      "normalisation factor or the sensitivity is zero or not finite there) nor "
+                      "at any of 1e-4 to 1e4 Hz by decades; written without SENSITIVITY and A0\n");
+  EXPECT_NE(without.out.find("* OUTPUT UNIT       : COUNTS\n"
+                             "* **********************************\n"
+                             "ZEROS 1\n"),
+            std::string::npos)
+      << without.out;
 }
 
 }  // namespace
