@@ -1,7 +1,7 @@
 #include "response/period_check.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <complex>
 
 #include "core/json_text.h"
@@ -119,11 +119,13 @@ double phase_difference(double degrees) {
 // One stored frequency where both texts give a defined value.
 struct Compared {
   const UsableTriplet* triplet;
-  double pole_zero;  // |CONSTANT x PZ(2 pi i f)|, count/m
-  double value;      // the difference: dB, or degrees
-  double fap;        // 10^6/A count/m, or the FAP phase in degrees
-  double pz;         // the pole-zero amplitude, or phase in degrees
+  double value;  // the difference: dB, or degrees
+  double fap;    // 10^6/A count/m, or the FAP phase in degrees
+  double pz;     // |CONSTANT x PZ(2 pi i f)| count/m, or its phase in degrees
 };
+
+// How far apart two frequencies are on a logarithmic scale.
+double log_distance(double a_hz, double b_hz) { return std::fabs(std::log(a_hz / b_hz)); }
 
 // The compared frequency nearest `frequency_hz` on a logarithmic scale (the
 // first of equals), and the one of the largest difference (the first of
@@ -131,8 +133,8 @@ struct Compared {
 const Compared& nearest(const std::vector<Compared>& points, double frequency_hz) {
   const Compared* best = &points.front();
   for (const Compared& c : points) {
-    if (std::fabs(std::log(c.triplet->frequency / frequency_hz)) <
-        std::fabs(std::log(best->triplet->frequency / frequency_hz))) {
+    if (log_distance(c.triplet->frequency, frequency_hz) <
+        log_distance(best->triplet->frequency, frequency_hz)) {
       best = &c;
     }
   }
@@ -174,8 +176,8 @@ void check_sens(const CalibrationRecord& r, const PoleZeroResponse* pole_zero,
   } else if (!usable.empty()) {
     const UsableTriplet* best = &usable.front();
     for (const UsableTriplet& t : usable) {
-      if (std::fabs(std::log(t.frequency / calibration_hz)) <
-          std::fabs(std::log(best->frequency / calibration_hz))) {
+      if (log_distance(t.frequency, calibration_hz) <
+          log_distance(best->frequency, calibration_hz)) {
         best = &t;
       }
     }
@@ -219,10 +221,10 @@ void compare_texts(const CalibrationRecord& r, const PoleZeroResponse& pole_zero
     const double difference = 20.0 * std::log10(pz / fap);
     // At a zero or a pole of the response no difference is defined.
     if (!std::isfinite(difference)) continue;
-    amplitudes.push_back({&t, pz, difference, fap, pz});
+    amplitudes.push_back({&t, difference, fap, pz});
     if (t.has_phase) {
       const double pz_phase = std::arg(response) * 180.0 / M_PI;
-      phases.push_back({&t, pz, phase_difference(pz_phase - t.phase), t.phase, pz_phase});
+      phases.push_back({&t, phase_difference(pz_phase - t.phase), t.phase, pz_phase});
     }
   }
   if (!amplitudes.empty() && !(std::fabs(largest(amplitudes).value) <= tolerance_db)) {
