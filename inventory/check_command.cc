@@ -43,7 +43,7 @@ class FindingsWriter {
 CommandResult check_periods(const CommandContext& context) {
   Reporter& reporter = context.reporter;
   DataStream out(context.env.out);
-  PeriodChecker checker(context.options.tolerance_db);
+  PeriodChecker checker(context.options.tolerance_db, context.options.phase_tolerance_deg);
   FindingsWriter writer(context.options.check_format == CheckFormat::kJson);
   std::vector<Finding> findings;
   const FileStatus opened = out.open("-");

@@ -23,6 +23,7 @@ constexpr int kUserOption = 1004;
 constexpr int kPasswordFileOption = 1005;
 constexpr int kStationsOption = 1006;
 constexpr int kToleranceOption = 1007;
+constexpr int kPhaseToleranceOption = 1020;
 
 // "A,B,C" into its items; false when an item is empty.
 bool split_codes(const std::string& list, std::vector<std::string>* out) {
@@ -58,6 +59,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       {"password-file", required_argument, nullptr, kPasswordFileOption},
       {"stations", required_argument, nullptr, kStationsOption},
       {"tolerance", required_argument, nullptr, kToleranceOption},
+      {"phase-tolerance", required_argument, nullptr, kPhaseToleranceOption},
       {"quiet", no_argument, nullptr, 'q'},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},
@@ -70,7 +72,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     const std::string word = argv[i];
     if (word == "--") break;
     const std::string name = word.substr(0, word.find('='));
-    if (name.size() > 3 && name.compare(0, 3, "--p") == 0 && name != "--password-file") {
+    if (name.size() > 3 && name.compare(0, 4, "--pa") == 0 && name != "--password-file") {
       *error = "unknown option '" + name +
                "' (the password comes from --password-file or KALVYNEX_PASSWORD)";
       return false;
@@ -78,6 +80,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
   std::optional<std::string> format;
   std::optional<std::string> tolerance;
+  std::optional<std::string> phase_tolerance;
   std::string start_text;
   std::string end_text;
   // getopt_long keeps its position in globals: start afresh, and let this
@@ -116,6 +119,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       case kPasswordFileOption: out->password_file = value; break;
       case kStationsOption: out->stations = value; break;
       case kToleranceOption: tolerance = value; break;
+      case kPhaseToleranceOption: phase_tolerance = value; break;
       case 'q': out->quiet = true; break;
       case 'h': out->help = true; return true;
       case 'V': out->version = true; return true;
@@ -169,6 +173,10 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     *error = "--tolerance belongs to check";
     return false;
   }
+  if (phase_tolerance && command != "check") {
+    *error = "--phase-tolerance belongs to check";
+    return false;
+  }
   if (command == "list") {
     out->command = InventoryCommand::kList;
     if (!format || *format == "text") {
@@ -207,6 +215,16 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
         return false;
       }
       out->tolerance_db = db;
+    }
+    if (phase_tolerance) {
+      char* end = nullptr;
+      const double degrees = std::strtod(phase_tolerance->c_str(), &end);
+      if (phase_tolerance->empty() || *end != '\0' || !std::isfinite(degrees) || degrees < 0.0) {
+        *error = "check: invalid phase tolerance '" + *phase_tolerance +
+                 "' (a number of degrees, 0 or more)";
+        return false;
+      }
+      out->phase_tolerance_deg = degrees;
     }
   } else if (command == "export") {
     out->command = InventoryCommand::kExport;

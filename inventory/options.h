@@ -30,6 +30,7 @@ struct InventoryOptions {
   std::optional<std::string> stations;  // --stations, sacpz and stationxml only
   CheckFormat check_format = CheckFormat::kText;
   double tolerance_db = 1.0;            // --tolerance, check only
+  double phase_tolerance_deg = 5.0;     // --phase-tolerance, check only
   std::optional<std::string> dsn;
   std::optional<std::string> user;
   std::optional<std::string> password_file;

@@ -1,5 +1,6 @@
 #include "response/period_check.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 
@@ -25,7 +26,7 @@ bool is_null_end(const Timestamp& t) {
 
 void add(std::vector<Finding>* findings, const CalibrationRecord& r, FindingKind kind,
          std::string detail) {
-  findings->push_back(Finding{r.codes, r.startdate, kind, std::move(detail)});
+  findings->push_back(Finding{r.codes, r.startdate, kind, std::move(detail), {}});
 }
 
 // The FAP findings; fills `usable` with the triplets the conversion keeps.
@@ -33,6 +34,8 @@ struct UsableTriplet {
   int line;
   double frequency;
   double amplitude;
+  bool has_phase;  // the line holds a third number
+  double phase;    // degrees
 };
 
 void check_fap(const CalibrationRecord& r, std::vector<UsableTriplet>* usable,
@@ -76,7 +79,8 @@ void check_fap(const CalibrationRecord& r, std::vector<UsableTriplet>* usable,
                                        usable->back().frequency);
       }
     }
-    usable->push_back({line.number, line.frequency, line.amplitude});
+    usable->push_back(
+        {line.number, line.frequency, line.amplitude, line.values_read == 3, line.phase});
   });
   if (unwritable > 0) {
     usable->clear();
@@ -98,6 +102,204 @@ void check_fap(const CalibrationRecord& r, std::vector<UsableTriplet>* usable,
   }
 }
 
+// 20 log10(2 pi f): by how much a displacement response exceeds the
+// velocity response of the same instrument.
+double angular_frequency_db(double frequency_hz) {
+  return 20.0 * std::log10(2.0 * M_PI * frequency_hz);
+}
+
+// `degrees` modulo 360, within -180 (excluded) .. 180.
+double phase_difference(double degrees) {
+  double d = std::fmod(degrees, 360.0);
+  if (d > 180.0) d -= 360.0;
+  if (d <= -180.0) d += 360.0;
+  return d;
+}
+
+// One stored frequency where both texts give a defined value.
+struct Compared {
+  const UsableTriplet* triplet;
+  double value;  // the difference: dB, or degrees
+  double fap;    // 10^6/A count/m, or the FAP phase in degrees
+  double pz;     // |CONSTANT x PZ(2 pi i f)| count/m, or its phase in degrees
+};
+
+// How far apart two frequencies are on a logarithmic scale.
+double log_distance(double a_hz, double b_hz) { return std::fabs(std::log(a_hz / b_hz)); }
+
+// The compared frequency nearest `frequency_hz` on a logarithmic scale (the
+// first of equals), and the one of the largest difference (the first of
+// equals); `points` must not be empty.
+const Compared& nearest(const std::vector<Compared>& points, double frequency_hz) {
+  const Compared* best = &points.front();
+  for (const Compared& c : points) {
+    if (log_distance(c.triplet->frequency, frequency_hz) <
+        log_distance(best->triplet->frequency, frequency_hz)) {
+      best = &c;
+    }
+  }
+  return *best;
+}
+const Compared& largest(const std::vector<Compared>& points) {
+  const Compared* worst = &points.front();
+  for (const Compared& c : points) {
+    if (std::fabs(c.value) > std::fabs(worst->value)) worst = &c;
+  }
+  return *worst;
+}
+
+// "at 1 Hz, the calibration frequency (FAP line 7)", or, when no stored
+// frequency is the calibration frequency, the nearest one named so.
+std::string at_calibration(const Compared& c, double calibration_hz) {
+  return c.triplet->frequency == calibration_hz
+             ? string_printf("at %g Hz, the calibration frequency (FAP line %d)",
+                             c.triplet->frequency, c.triplet->line)
+             : string_printf("at %g Hz, the stored frequency nearest the calibration frequency "
+                             "%g Hz (FAP line %d)",
+                             c.triplet->frequency, calibration_hz, c.triplet->line);
+}
+
+// The sens finding: SENS against the sensitivity at the calibration
+// frequency, from the pole zeros when they are usable, else from the FAP
+// triplet nearest that frequency.
+void check_sens(const CalibrationRecord& r, const PoleZeroResponse* pole_zero,
+                const std::vector<UsableTriplet>& usable, double calibration_hz,
+                double tolerance_db, std::vector<Finding>* findings) {
+  // SENS NULL (-1), zero, negative or not finite: no stored sensitivity.
+  if (!(r.sens > 0.0) || !std::isfinite(r.sens)) return;
+  double computed = 0.0;
+  double at_hz = calibration_hz;
+  std::string source;
+  if (pole_zero != nullptr) {
+    computed = std::abs(evaluate_pole_zero(*pole_zero, calibration_hz));
+    source = "the pole zeros give";
+  } else if (!usable.empty()) {
+    const UsableTriplet* best = &usable.front();
+    for (const UsableTriplet& t : usable) {
+      if (log_distance(t.frequency, calibration_hz) <
+          log_distance(best->frequency, calibration_hz)) {
+        best = &t;
+      }
+    }
+    computed = 1e6 / best->amplitude;
+    at_hz = best->frequency;
+    source = string_printf("the FAP text gives (line %d)", best->line);
+  } else {
+    return;
+  }
+  const double difference = 20.0 * std::log10(r.sens / computed);
+  if (!std::isfinite(difference) || std::fabs(difference) <= tolerance_db) return;
+  Finding f{r.codes, r.startdate, FindingKind::kSens,
+            string_printf("SENS %.6g differs by %+.2f dB from the %.6g count/m that %s at %g Hz",
+                          r.sens, difference, computed, source.c_str(), at_hz) +
+                (at_hz == calibration_hz ? ", the calibration frequency"
+                                         : string_printf(", the stored frequency nearest the "
+                                                         "calibration frequency %g Hz",
+                                                         calibration_hz)) +
+                (difference > 0 ? "; SENS is larger" : "; SENS is smaller"),
+            {{"sens", r.sens},
+             {"computed", computed},
+             {"frequency", at_hz},
+             {"difference_db", difference}}};
+  findings->push_back(std::move(f));
+}
+
+// The mismatch and phase findings: both texts at every usable triplet.
+void compare_texts(const CalibrationRecord& r, const PoleZeroResponse& pole_zero,
+                   const std::vector<UsableTriplet>& usable, double calibration_hz,
+                   double tolerance_db, double phase_tolerance_deg,
+                   std::vector<Finding>* findings) {
+  // The pole zeros give counts per metre; the FAP amplitude A is micrometres
+  // per count, so 10^6 / A is the same quantity. The FAP phase is the phase
+  // of that response, as the StationXML export writes it.
+  std::vector<Compared> amplitudes;
+  std::vector<Compared> phases;
+  for (const UsableTriplet& t : usable) {
+    const std::complex<double> response = evaluate_pole_zero(pole_zero, t.frequency);
+    const double pz = std::abs(response);
+    const double fap = 1e6 / t.amplitude;
+    const double difference = 20.0 * std::log10(pz / fap);
+    // At a zero or a pole of the response no difference is defined.
+    if (!std::isfinite(difference)) continue;
+    amplitudes.push_back({&t, difference, fap, pz});
+    if (t.has_phase) {
+      const double pz_phase = std::arg(response) * 180.0 / M_PI;
+      phases.push_back({&t, phase_difference(pz_phase - t.phase), t.phase, pz_phase});
+    }
+  }
+  if (!amplitudes.empty() && !(std::fabs(largest(amplitudes).value) <= tolerance_db)) {
+    const Compared& at = nearest(amplitudes, calibration_hz);
+    const Compared& worst = largest(amplitudes);
+    std::string detail = string_printf(
+        "pole zeros and FAP differ by %+.2f dB %s: %.6g against %.6g count/m", at.value,
+        at_calibration(at, calibration_hz).c_str(), at.pz, at.fap);
+    // Which is larger, unless they agree to the digits shown.
+    if (std::fabs(at.value) >= 0.005) {
+      detail += at.value > 0 ? ", the pole zeros larger" : ", the FAP text larger";
+    }
+    detail += string_printf("; the largest difference %+.2f dB at %g Hz (FAP line %d)",
+                            worst.value, worst.triplet->frequency, worst.triplet->line);
+    // A velocity response taken for a displacement one (or the reverse)
+    // differs by 2 pi f at every frequency: +-20 dB per decade. When a
+    // constant gain differs as well, the slope is named with it, provided
+    // the stored frequencies span more than that slope could hide.
+    double lowest_hz = amplitudes.front().triplet->frequency;
+    double highest_hz = lowest_hz;
+    for (const Compared& c : amplitudes) {
+      lowest_hz = std::min(lowest_hz, c.triplet->frequency);
+      highest_hz = std::max(highest_hz, c.triplet->frequency);
+    }
+    const double span_db = 20.0 * std::log10(highest_hz / lowest_hz);
+    for (const double sign : {1.0, -1.0}) {
+      double low = 0.0;
+      double high = 0.0;
+      for (std::size_t i = 0; i < amplitudes.size(); ++i) {
+        const double rest = amplitudes[i].value -
+                            sign * angular_frequency_db(amplitudes[i].triplet->frequency);
+        low = i == 0 ? rest : std::min(low, rest);
+        high = i == 0 ? rest : std::max(high, rest);
+      }
+      const double besides = (low + high) / 2.0;
+      if (std::fabs(low) <= tolerance_db && std::fabs(high) <= tolerance_db) {
+        detail += "; differs by a factor of 2 pi f: one text describes velocity, the other "
+                  "displacement";
+      } else if ((high - low) / 2.0 <= tolerance_db && span_db > 2.0 * tolerance_db) {
+        detail += string_printf("; differs by a factor of 2 pi f and by %+.2f dB besides: one "
+                                "text describes velocity, the other displacement",
+                                besides);
+      }
+    }
+    findings->push_back({r.codes, r.startdate, FindingKind::kMismatch, detail,
+                         {{"frequency", at.triplet->frequency},
+                          {"difference_db", at.value},
+                          {"largest_difference_db", worst.value},
+                          {"largest_at", worst.triplet->frequency}}});
+  }
+  if (!phases.empty() && !(std::fabs(largest(phases).value) <= phase_tolerance_deg)) {
+    const Compared& at = nearest(phases, calibration_hz);
+    const Compared& worst = largest(phases);
+    std::string detail = string_printf(
+        "pole zeros and FAP phases differ by %+.1f degrees %s: %.3f against %.3f degrees",
+        at.value, at_calibration(at, calibration_hz).c_str(), at.pz, at.fap);
+    if (std::fabs(at.value) >= 0.05) {
+      detail += at.value > 0 ? ", the pole zeros' larger" : ", the FAP text's larger";
+    }
+    detail += string_printf("; the largest difference %+.1f degrees at %g Hz (FAP line %d)",
+                            worst.value, worst.triplet->frequency, worst.triplet->line);
+    // The sign of every phase flipped: the sum is what differs by little.
+    bool opposite = true;
+    for (const Compared& c : phases) {
+      if (!(std::fabs(phase_difference(c.pz + c.fap)) <= phase_tolerance_deg)) opposite = false;
+    }
+    if (opposite) detail += "; the phases have opposite signs";
+    findings->push_back({r.codes, r.startdate, FindingKind::kPhase, detail,
+                         {{"frequency", at.triplet->frequency},
+                          {"difference_deg", at.value},
+                          {"largest_difference_deg", worst.value},
+                          {"largest_at", worst.triplet->frequency}}});
+  }
+}
+
 }  // namespace
 
 const char* finding_kind_name(FindingKind kind) {
@@ -110,6 +312,8 @@ const char* finding_kind_name(FindingKind kind) {
     case FindingKind::kFap: return "fap";
     case FindingKind::kMismatch: return "mismatch";
     case FindingKind::kCode: return "code";
+    case FindingKind::kPhase: return "phase";
+    case FindingKind::kSens: return "sens";
   }
   return "?";
 }
@@ -169,6 +373,7 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
   }
   PoleZeroResponse pole_zero;
   bool have_pole_zero = false;
+  double plan_frequency = 1.0;
   if (!r.sac.empty()) {
     std::vector<PoleZeroProblem> problems;
     have_pole_zero = parse_pole_zero(r.sac, &pole_zero, &problems);
@@ -184,6 +389,7 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
     epoch.normalization_frequency = requested_normalization_frequency(r.freq);
     epoch.pole_zero = &pole_zero;
     const ResponsePlan plan = plan_response(epoch);
+    plan_frequency = plan.frequency;
     if (!plan.writable) {
       add(findings, r, FindingKind::kSac, plan.unusable);
       have_pole_zero = false;
@@ -192,30 +398,15 @@ void PeriodChecker::check(const CalibrationRecord& r, std::vector<Finding>* find
   std::vector<UsableTriplet> usable;
   if (!r.fap.empty()) check_fap(r, &usable, findings);
 
+  // The calibration frequency: FREQ, or the frequency the export
+  // normalises at when FREQ is absent or unusable.
+  const double calibration_hz =
+      have_pole_zero ? plan_frequency : requested_normalization_frequency(r.freq);
+  check_sens(r, have_pole_zero ? &pole_zero : nullptr, usable, calibration_hz, tolerance_db_,
+             findings);
   if (!have_pole_zero || usable.empty()) return;
-  // The pole zeros give counts per metre; the FAP amplitude A is micrometres
-  // per count, so 10^6 / A is the same quantity.
-  double worst = 0.0;
-  const UsableTriplet* where = nullptr;
-  double worst_pz = 0.0;
-  for (const UsableTriplet& t : usable) {
-    const double pz = std::abs(evaluate_pole_zero(pole_zero, t.frequency));
-    const double fap = 1e6 / t.amplitude;
-    const double difference = 20.0 * std::log10(pz / fap);
-    // At a zero or a pole of the response no difference in dB is defined.
-    if (!std::isfinite(difference)) continue;
-    if (where == nullptr || !(std::fabs(difference) <= std::fabs(worst))) {
-      worst = difference;
-      where = &t;
-      worst_pz = pz;
-    }
-  }
-  if (where != nullptr && !(std::fabs(worst) <= tolerance_db_)) {
-    add(findings, r, FindingKind::kMismatch,
-        string_printf("pole zeros and FAP differ by %+.2f dB at %g Hz (FAP line %d): "
-                      "%.6g against %.6g count/m",
-                      worst, where->frequency, where->line, worst_pz, 1e6 / where->amplitude));
-  }
+  compare_texts(r, pole_zero, usable, calibration_hz, tolerance_db_, phase_tolerance_deg_,
+                findings);
 }
 
 std::string finding_text(const Finding& f) {
@@ -224,13 +415,17 @@ std::string finding_text(const Finding& f) {
 }
 
 std::string finding_json(const Finding& f) {
+  std::string numbers;
+  for (const auto& number : f.numbers) {
+    numbers += string_printf(", \"%s\": %.9g", number.first, number.second);
+  }
   return "{\"network\": " + json_string(f.codes.network) +
          ", \"station\": " + json_string(f.codes.sta) +
          ", \"location\": " + json_string(f.codes.location) +
          ", \"channel\": " + json_string(f.codes.chan) +
          ", \"start\": " + json_string(timestamp_iso_text(f.start)) +
          ", \"kind\": " + json_string(finding_kind_name(f.kind)) +
-         ", \"detail\": " + json_string(f.detail) + "}";
+         ", \"detail\": " + json_string(f.detail) + numbers + "}";
 }
 
 }  // namespace kalvynex

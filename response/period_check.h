@@ -5,6 +5,7 @@
 #define KALVYNEX_RESPONSE_PERIOD_CHECK_H_
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/calibration_record.h"
@@ -13,11 +14,13 @@
 
 namespace kalvynex {
 
-enum class FindingKind { kOverlap, kOrder, kDate, kEmpty, kSac, kFap, kMismatch, kCode };
+enum class FindingKind {
+  kOverlap, kOrder, kDate, kEmpty, kSac, kFap, kMismatch, kCode, kPhase, kSens
+};
 
-// "overlap", "order", "date", "empty", "sac", "fap", "mismatch" or "code"
-// (a code that cannot name a file or stand in a document: see
-// code_problem; export skips the channel).
+// "overlap", "order", "date", "empty", "sac", "fap", "mismatch", "code" (a
+// code that cannot name a file or stand in a document: see code_problem;
+// export skips the channel), "phase" or "sens".
 const char* finding_kind_name(FindingKind kind);
 
 struct Finding {
@@ -25,6 +28,9 @@ struct Finding {
   Timestamp start;  // of the period the finding is about
   FindingKind kind = FindingKind::kEmpty;
   std::string detail;
+  // The numbers of the detail, for programs: name and finite value
+  // (frequencies in Hz, differences in dB or degrees), in the order written.
+  std::vector<std::pair<const char*, double>> numbers;
 };
 
 // Checks periods one at a time, in the order of the query: grouped by
@@ -34,14 +40,19 @@ struct Finding {
 class PeriodChecker {
  public:
   // `tolerance_db`: the largest difference in dB between the pole-zero
-  // amplitude and the FAP amplitude that is not reported.
-  explicit PeriodChecker(double tolerance_db) : tolerance_db_(tolerance_db) {}
+  // amplitude and the FAP amplitude, or between SENS and the sensitivity
+  // at the calibration frequency, that is not reported.
+  // `phase_tolerance_deg`: the same for the phases, in degrees, the
+  // difference taken modulo 360 into -180..180.
+  explicit PeriodChecker(double tolerance_db, double phase_tolerance_deg = 5.0)
+      : tolerance_db_(tolerance_db), phase_tolerance_deg_(phase_tolerance_deg) {}
 
   // Appends the findings of `record` (its codes set) to `findings`.
   void check(const CalibrationRecord& record, std::vector<Finding>* findings);
 
  private:
   double tolerance_db_;
+  double phase_tolerance_deg_;
   bool have_channel_ = false;
   ChannelCodes channel_;
   // The earlier period of the channel that ends last (an open end counts
@@ -56,7 +67,7 @@ class PeriodChecker {
 std::string finding_text(const Finding& finding);
 
 // One JSON object with the members network, station, location, channel,
-// start, kind and detail.
+// start, kind and detail, then the finding's numbers, each a JSON number.
 std::string finding_json(const Finding& finding);
 
 }  // namespace kalvynex

@@ -44,7 +44,7 @@ class InventoryStationXmlCheckTest : public E2eTest {
               const std::string& freq, const std::string& sac, const std::string& fap) {
     auto text = [](const std::string& t) { return t.empty() ? std::string("NULL") : "'" + t + "'"; };
     database().execute("INSERT INTO CALIBRATION VALUES ('" + net + "', '" + loc + "', '" + sta +
-                       "', '" + chan + "', '" + start + "', " + text(end) + ", 1.0e9, 1, " +
+                       "', '" + chan + "', '" + start + "', " + text(end) + ", NULL, NULL, " +
                        freq + ", 1, " + text(sac) + ", " + text(fap) +
                        ", '2020-01-01 00:00:00')");
   }
@@ -188,9 +188,11 @@ TEST_P(InventoryStationXmlCheckTest, CheckFindsEveryKindAndNothingElse) {
   std::string good;
   std::string scaled;  // the same amplitudes taken as velocity: off by 2 pi f
   for (const double f : {0.01, 0.1, 1.0, 10.0}) {
-    const double a = 1e6 / std::abs(evaluate_pole_zero(pz, f));
-    good += string_printf("%g %.9g 1.0|", f, a);
-    scaled += string_printf("%g %.9g 1.0|", f, a / (2 * M_PI * f));
+    const std::complex<double> response = evaluate_pole_zero(pz, f);
+    const double a = 1e6 / std::abs(response);
+    const double phase = std::arg(response) * 180 / M_PI;
+    good += string_printf("%g %.9g %.6f|", f, a, phase);
+    scaled += string_printf("%g %.9g %.6f|", f, a / (2 * M_PI * f), phase);
   }
   // Sound: one after the other, both ends counting, an open last one.
   insert("XX", "00", "ABC", "BHZ", "2001-01-01 00:00:00", "2004-12-31 23:59:59", "1.0", sac, good);
@@ -231,8 +233,8 @@ TEST_P(InventoryStationXmlCheckTest, CheckFindsEveryKindAndNothingElse) {
       "XX.ABC.00.BHN 2001-01-01T00:00:00 order: END 2000-01-01T00:00:00 is before START",
       "XX.ABC.00.BHZ 2010-01-01T00:00:00 overlap: valid at the same time as the period from "
       "2008-01-01T00:00:01 (open)",
-      "XX.ABC.00.LHE 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by -35.96 dB at "
-      "10 Hz (FAP line 4)",
+      "XX.ABC.00.LHE 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by -15.96 dB at 1 "
+      "Hz, the calibration frequency (FAP line 3): ",
       "XX.ABC.00.LHN 2001-01-01T00:00:00 fap: line 2 dropped: frequency 0 is not positive",
       "XX.ABC.00.LHN 2001-01-01T00:00:00 fap: 1 usable triplet, at least 2 needed",
       "XX.ABC.00.LHZ 2001-01-01T00:00:00 sac: line 4: ",
@@ -408,24 +410,70 @@ TEST_P(InventoryStationXmlCheckTest, HostileNumbersAndDates) {
   }
 }
 
-// The demo data: one period without any text, and FAP amplitudes that are
-// the pole zeros' divided by 2 pi f (the FAP texts hold a velocity
-// response), in every period that has both texts.
+// The demo data (docs/inventory.md explains each finding): one period
+// without any text; FAP amplitudes 2 pi f times the pole zeros' (and 6 dB
+// more on BHZ); BHZ FAP phases without the pole zeros' 35 Hz corner; SENS
+// twice the computed sensitivity on BH?, CONSTANT on HHZ.
 TEST_P(InventoryStationXmlCheckTest, CheckOfTheDemoDataReportsWhatIsWrongWithIt) {
   database().create_calibration_table();
   const ProcessResult result = inventory({"check", "-q"});
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.out,
-            "XX.ABC.00.BHZ 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by -48.11 dB "
-            "at 20 Hz (FAP line 12): 5.92518e+08 against 1.50796e+11 count/m\n"
-            "XX.ABC.00.BHZ 2005-03-01T12:30:00 mismatch: pole zeros and FAP differ by -48.11 dB "
-            "at 20 Hz (FAP line 12): 7.40647e+08 against 1.88496e+11 count/m\n"
-            "XX.ABC.00.BHZ 2011-01-01T00:00:00 mismatch: pole zeros and FAP differ by -48.12 dB "
-            "at 20 Hz (FAP line 12): 7.8969e+08 against 2.01062e+11 count/m\n"
-            "XX.ABC.00.LHZ 2003-01-01T00:00:00 mismatch: pole zeros and FAP differ by -35.96 dB "
-            "at 10 Hz (FAP line 3): 1.2e+09 against 7.53983e+10 count/m\n"
-            "XX.DEF.??.HHZ 2015-06-01T00:00:00 mismatch: pole zeros and FAP differ by -41.98 dB "
-            "at 20 Hz (FAP line 12): 3.99999e+08 against 5.02654e+10 count/m\n"
+            "XX.ABC.00.BHE 2011-01-01T00:00:00 sens: SENS 1.6e+09 differs by +6.02 dB from the "
+            "7.99742e+08 count/m that the pole zeros give at 1 Hz, the calibration frequency; "
+            "SENS is larger\n"
+            "XX.ABC.00.BHN 2011-01-01T00:00:00 sens: SENS 1.6e+09 differs by -15.96 dB from the "
+            "1.00531e+10 count/m that the FAP text gives (line 7) at 1 Hz, the calibration "
+            "frequency; SENS is smaller\n"
+            "XX.ABC.00.BHZ 2001-01-01T00:00:00 sens: SENS 1.2e+09 differs by +6.02 dB from the "
+            "6.0006e+08 count/m that the pole zeros give at 1 Hz, the calibration frequency; SENS "
+            "is larger\n"
+            "XX.ABC.00.BHZ 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by -21.98 dB "
+            "at 1 Hz, the calibration frequency (FAP line 7): 6.0006e+08 against 7.53983e+09 "
+            "count/m, the FAP text larger; the largest difference -48.11 dB at 20 Hz (FAP line "
+            "12); differs by a factor of 2 pi f and by -6.07 dB besides: one text describes "
+            "velocity, the other displacement\n"
+            "XX.ABC.00.BHZ 2001-01-01T00:00:00 phase: pole zeros and FAP phases differ by -1.6 "
+            "degrees at 1 Hz, the calibration frequency (FAP line 7): -0.946 against 0.675 "
+            "degrees, the FAP text's larger; the largest difference -34.0 degrees at 20 Hz (FAP "
+            "line 12)\n"
+            "XX.ABC.00.BHZ 2005-03-01T12:30:00 sens: SENS 1.5e+09 differs by +6.02 dB from the "
+            "7.50075e+08 count/m that the pole zeros give at 1 Hz, the calibration frequency; "
+            "SENS is larger\n"
+            "XX.ABC.00.BHZ 2005-03-01T12:30:00 mismatch: pole zeros and FAP differ by -21.98 dB "
+            "at 1 Hz, the calibration frequency (FAP line 7): 7.50075e+08 against 9.4248e+09 "
+            "count/m, the FAP text larger; the largest difference -48.11 dB at 20 Hz (FAP line "
+            "12); differs by a factor of 2 pi f and by -6.07 dB besides: one text describes "
+            "velocity, the other displacement\n"
+            "XX.ABC.00.BHZ 2005-03-01T12:30:00 phase: pole zeros and FAP phases differ by -1.6 "
+            "degrees at 1 Hz, the calibration frequency (FAP line 7): -0.946 against 0.675 "
+            "degrees, the FAP text's larger; the largest difference -34.0 degrees at 20 Hz (FAP "
+            "line 12)\n"
+            "XX.ABC.00.BHZ 2011-01-01T00:00:00 sens: SENS 1.6e+09 differs by +6.02 dB from the "
+            "7.99742e+08 count/m that the pole zeros give at 1 Hz, the calibration frequency; "
+            "SENS is larger\n"
+            "XX.ABC.00.BHZ 2011-01-01T00:00:00 mismatch: pole zeros and FAP differ by -21.99 dB "
+            "at 1 Hz, the calibration frequency (FAP line 7): 7.99742e+08 against 1.00531e+10 "
+            "count/m, the FAP text larger; the largest difference -48.12 dB at 20 Hz (FAP line "
+            "12); differs by a factor of 2 pi f and by -6.08 dB besides: one text describes "
+            "velocity, the other displacement\n"
+            "XX.ABC.00.BHZ 2011-01-01T00:00:00 phase: pole zeros and FAP phases differ by -1.6 "
+            "degrees at 1 Hz, the calibration frequency (FAP line 7): -1.396 against 0.225 "
+            "degrees, the FAP text's larger; the largest difference -34.0 degrees at 20 Hz (FAP "
+            "line 12)\n"
+            "XX.ABC.00.LHZ 2003-01-01T00:00:00 mismatch: pole zeros and FAP differ by -15.96 dB "
+            "at 1 Hz, the calibration frequency (FAP line 2): 1.2e+09 against 7.53983e+09 "
+            "count/m, the FAP text larger; the largest difference -35.96 dB at 10 Hz (FAP line "
+            "3); differs by a factor of 2 pi f: one text describes velocity, the other "
+            "displacement\n"
+            "XX.DEF.??.HHZ 2015-06-01T00:00:00 sens: SENS 4e+08 differs by +3.01 dB from the "
+            "2.82835e+08 count/m that the pole zeros give at 1 Hz, the calibration frequency; "
+            "SENS is larger\n"
+            "XX.DEF.??.HHZ 2015-06-01T00:00:00 mismatch: pole zeros and FAP differ by -15.96 dB "
+            "at 1 Hz, the calibration frequency (FAP line 7): 2.82835e+08 against 1.77715e+09 "
+            "count/m, the FAP text larger; the largest difference -41.98 dB at 20 Hz (FAP line "
+            "12); differs by a factor of 2 pi f: one text describes velocity, the other "
+            "displacement\n"
             "YY.GHI.10.BHZ 2012-01-01T00:00:00 empty: neither a SAC nor a FAP text\n");
 }
 
@@ -449,6 +497,11 @@ TEST_P(InventoryStationXmlCheckTest, OptionsOfStationXmlAndCheck) {
        "kalvynex-inventory: check writes to standard output; --output and --type-out belong to "
        "export" + hint},
       {{"list", "--tolerance", "3"}, 2, "kalvynex-inventory: --tolerance belongs to check" + hint},
+      {{"check", "--phase-tolerance", "-0.5"}, 2,
+       "kalvynex-inventory: check: invalid phase tolerance '-0.5' (a number of degrees, 0 or "
+       "more)" + hint},
+      {{"export", "-f", "sacpz", "--phase-tolerance", "3"}, 2,
+       "kalvynex-inventory: --phase-tolerance belongs to check" + hint},
       {{"check", "--stations", "s.csv"}, 2,
        "kalvynex-inventory: --stations belongs to export --format sacpz or stationxml" + hint},
       {{"export", "-f", "sac", "--stations", "s.csv"}, 2,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <string>
 #include <vector>
 
@@ -16,16 +17,21 @@ constexpr const char* kSac =
     "ZEROS 2|POLES 4|-0.0370 0.0370|-0.0370 -0.0370|-222.1 222.1|-222.1 -222.1|"
     "CONSTANT 5.92e+13|";
 
+double same_phase(double, double degrees) { return degrees; }
+
 // The FAP text that the pole zeros describe, amplitudes scaled by `scale`
-// at each frequency (1: the same instrument).
+// at each frequency (1: the same instrument) and phases made by `phase`
+// from the pole zeros' phase in degrees.
 std::string fap_of(const std::string& sac, const std::vector<double>& frequencies,
-                   double (*scale)(double)) {
+                   double (*scale)(double), double (*phase)(double, double) = same_phase) {
   PoleZeroResponse pz;
   std::vector<PoleZeroProblem> problems;
   EXPECT_TRUE(parse_pole_zero(sac, &pz, &problems));
   std::string text;
   for (const double f : frequencies) {
-    text += string_printf("%g %.9g 0.5|", f, 1e6 / std::abs(evaluate_pole_zero(pz, f)) * scale(f));
+    const std::complex<double> response = evaluate_pole_zero(pz, f);
+    text += string_printf("%g %.9g %.9g|", f, 1e6 / std::abs(response) * scale(f),
+                          phase(f, std::arg(response) * 180 / M_PI));
   }
   return text;
 }
@@ -40,6 +46,7 @@ struct Row {
   const char* channel;  // NET.STA.LOC.CHA
   Timestamp start, end;
   std::string sac, fap;
+  double sens = -1.0, freq = -1.0;  // NULL
 };
 
 CalibrationRecord record(const Row& row) {
@@ -54,11 +61,22 @@ CalibrationRecord record(const Row& row) {
   r.enddate = row.end;
   r.sac = row.sac;
   r.fap = row.fap;
+  r.sens = row.sens;
+  r.freq = row.freq;
   return r;
 }
 
-std::vector<std::string> check_all(const std::vector<Row>& rows, double tolerance) {
-  PeriodChecker checker(tolerance);
+std::vector<Finding> findings_of(const std::vector<Row>& rows, double tolerance,
+                                 double phase_tolerance = 5.0) {
+  PeriodChecker checker(tolerance, phase_tolerance);
+  std::vector<Finding> findings;
+  for (const Row& row : rows) checker.check(record(row), &findings);
+  return findings;
+}
+
+std::vector<std::string> check_all(const std::vector<Row>& rows, double tolerance,
+                                   double phase_tolerance = 5.0) {
+  PeriodChecker checker(tolerance, phase_tolerance);
   std::vector<Finding> findings;
   for (const Row& row : rows) checker.check(record(row), &findings);
   std::vector<std::string> lines;
@@ -129,8 +147,10 @@ TEST(PeriodCheckTest, FindsEveryKindAndNothingElse) {
       "XX.DEF..HHZ 2016-03-01T00:00:00 fap: frequencies not increasing: line 8 (1.5 Hz) after "
       "line 7 (2 Hz) and 1 more",
       "XX.DEF..HHZ 2016-04-01T00:00:00 fap: 1 usable triplet, at least 2 needed",
-      "XX.DEF..HHZ 2016-05-01T00:00:00 mismatch: pole zeros and FAP differ by -41.98 dB at 20 Hz "
-      "(FAP line 5): 5.92518e+08 against 7.4458e+10 count/m",
+      "XX.DEF..HHZ 2016-05-01T00:00:00 mismatch: pole zeros and FAP differ by -15.96 dB at 1 Hz, "
+      "the calibration frequency (FAP line 3): 6.0006e+08 against 3.77029e+09 count/m, the FAP "
+      "text larger; the largest difference -41.98 dB at 20 Hz (FAP line 5); differs by a factor "
+      "of 2 pi f: one text describes velocity, the other displacement",
   };
   const std::vector<std::string> found = check_all(rows, 1.0);
   ASSERT_EQ(found.size(), expected.size()) << ::testing::PrintToString(found);
@@ -163,7 +183,10 @@ TEST(PeriodCheckTest, NumbersThatCannotBeWritten) {
       {"", "1 1e-300 0|2 1 0", nullptr},
       {"", "1 1 400|2 1 -450|3 1 360.0000001", nullptr},
       // At the pole no difference in dB is defined; at 2 Hz there is one.
-      {pole_at_1_hz, "1 1 0|2 1 0", "mismatch: pole zeros and FAP differ by -1"},
+      // The phases agree modulo 360 (-180 at 2 Hz).
+      {pole_at_1_hz, "1 1 180|2 1 -180",
+       "mismatch: pole zeros and FAP differ by -161.47 dB at 2 Hz, the stored frequency nearest "
+       "the calibration frequency 0.1 Hz (FAP line 2)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.sac + " / " + row.fap);
@@ -189,8 +212,122 @@ TEST(PeriodCheckTest, ToleranceDecidesTheMismatch) {
   const std::vector<std::string> tight = check_all({row}, 0.5);
   ASSERT_EQ(tight.size(), 1u);
   EXPECT_EQ(tight[0],
-            "XX.ABC.00.BHZ 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by +0.51 dB "
-            "at 5 Hz (FAP line 4): 6.0003e+08 against 5.66066e+08 count/m");
+            "XX.ABC.00.BHZ 2001-01-01T00:00:00 mismatch: pole zeros and FAP differ by +0.00 dB "
+            "at 1 Hz, the calibration frequency (FAP line 3): 6.0006e+08 against 6.0006e+08 "
+            "count/m; the largest difference +0.51 dB at 5 Hz (FAP line 4)");
+}
+
+double gain_at(const std::string& sac, double f) {
+  PoleZeroResponse pz;
+  std::vector<PoleZeroProblem> problems;
+  EXPECT_TRUE(parse_pole_zero(sac, &pz, &problems));
+  return std::abs(evaluate_pole_zero(pz, f));
+}
+double velocity(double f) { return 2 * M_PI * f; }  // 10^6/A is |PZ| / (2 pi f)
+double displacement_of_velocity(double f) { return 1 / (2 * M_PI * f); }
+double velocity_and_more(double f) { return 2 * M_PI * f * 1.06; }  // and 0.506 dB
+double flipped(double, double degrees) { return -degrees; }
+double three_degrees_less(double, double degrees) { return degrees - 3; }
+double one_turn_and_a_degree(double, double degrees) { return degrees - 361; }
+
+// The amplitude, phase and SENS comparisons: each fault found once and named,
+// each tolerance decided on both sides, the calibration frequency taken from
+// FREQ (or the nearest stored frequency to it).
+TEST(PeriodCheckTest, ComparesAmplitudesPhasesAndSens) {
+  const double gain_1hz = gain_at(kSac, 1);
+  const struct {
+    const char* what;
+    std::string fap;
+    double sens, freq, tolerance, phase_tolerance;
+    std::vector<std::string> findings;  // the start of each, after the kind
+  } rows[] = {
+      {"consistent", fap_of(kSac, kFrequencies, same), gain_1hz, 1, 1, 5, {}},
+      {"flipped phases", fap_of(kSac, kFrequencies, same, flipped), -1, -1, 1, 5,
+       {"phase: pole zeros and FAP phases differ by -1.9 degrees at 1 Hz, the calibration "
+        "frequency (FAP line 3): -0.946 against 0.946 degrees, the FAP text's larger; the "
+        "largest difference +150.8 degrees at 0.01 Hz (FAP line 1); the phases have opposite "
+        "signs"}},
+      {"velocity for displacement", fap_of(kSac, kFrequencies, velocity), -1, -1, 1, 5,
+       {"mismatch: pole zeros and FAP differ by +15.96 dB at 1 Hz, the calibration frequency "
+        "(FAP line 3): 6.0006e+08 against 9.55025e+07 count/m, the pole zeros larger; the "
+        "largest difference +41.98 dB at 20 Hz (FAP line 5); differs by a factor of 2 pi f: "
+        "one text describes velocity, the other displacement"}},
+      {"displacement for velocity", fap_of(kSac, kFrequencies, displacement_of_velocity), -1, 5,
+       1, 5,
+       {"mismatch: pole zeros and FAP differ by -29.94 dB at 5 Hz, the calibration frequency "
+        "(FAP line 4): ",
+        "; differs by a factor of 2 pi f"}},
+      // 0.506 dB beyond the factor: named within 0.51 dB, not within 0.5.
+      {"slope within", fap_of(kSac, kFrequencies, velocity_and_more), -1, -1, 0.51, 5,
+       {"mismatch: ", "; differs by a factor of 2 pi f: one"}},
+      {"slope and a gain", fap_of(kSac, kFrequencies, velocity_and_more), -1, -1, 0.5, 5,
+       {"mismatch: ", "; differs by a factor of 2 pi f and by +0.51 dB besides: one text "
+                      "describes velocity, the other displacement"}},
+      {"no slope", fap_of(kSac, kFrequencies, slightly), -1, -1, 0.5, 5,
+       {"mismatch: ", "!2 pi f"}},
+      {"phase within", fap_of(kSac, kFrequencies, same, three_degrees_less), -1, -1, 1, 3.01, {}},
+      {"phase beyond", fap_of(kSac, kFrequencies, same, three_degrees_less), -1, -1, 1, 2.99,
+       {"phase: pole zeros and FAP phases differ by +3.0 degrees", "!opposite"}},
+      {"phase modulo 360", fap_of(kSac, kFrequencies, same, one_turn_and_a_degree), -1, -1, 1, 1.01,
+       {}},
+      {"FREQ between stored frequencies", fap_of(kSac, kFrequencies, same, three_degrees_less), -1,
+       3, 1, 2.99,
+       {"phase: pole zeros and FAP phases differ by +3.0 degrees at 5 Hz, the stored frequency "
+        "nearest the calibration frequency 3 Hz (FAP line 4)"}},
+      {"SENS twice", fap_of(kSac, kFrequencies, same), 2 * gain_1hz, 1, 1, 5,
+       {"sens: SENS 1.20012e+09 differs by +6.02 dB from the 6.0006e+08 count/m that the pole "
+        "zeros give at 1 Hz, the calibration frequency; SENS is larger"}},
+      {"SENS within", "", gain_1hz * 1.06, -1, 0.51, 5, {}},  // FREQ NULL: 1 Hz
+      {"SENS beyond", "", gain_1hz * 1.06, -1, 0.5, 5, {"sens: SENS 6.36063e+08 differs by +0.51"}},
+      {"SENS of a FAP text", "1 1000 0|2 1000 0", 2000, 1.5, 1, 5,
+       {"sens: SENS 2000 differs by +6.02 dB from the 1000 count/m that the FAP text gives (line "
+        "2) at 2 Hz, the stored frequency nearest the calibration frequency 1.5 Hz; SENS is "
+        "larger"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string sac = row.fap.find("1000") == std::string::npos ? kSac : "";
+    const std::vector<std::string> found = check_all(
+        {{"XX.DEF..HHZ", at(2016, 1, 1), kOpen, sac, row.fap, row.sens, row.freq}},
+        row.tolerance, row.phase_tolerance);
+    // Several expected pieces may belong to one finding: a piece with "; "
+    // or "!" is looked for (or, after "!", its absence) in the last one.
+    std::size_t lines = 0;
+    for (const std::string& piece : row.findings) lines += piece[0] != ';' && piece[0] != '!';
+    ASSERT_EQ(found.size(), lines) << ::testing::PrintToString(found);
+    std::size_t i = 0;
+    for (const std::string& piece : row.findings) {
+      if (piece[0] == '!') {
+        EXPECT_EQ(found[i - 1].find(piece.substr(1)), std::string::npos) << found[i - 1];
+      } else if (piece[0] == ';') {
+        EXPECT_NE(found[i - 1].find(piece), std::string::npos) << found[i - 1];
+      } else {
+        const std::string expected = "XX.DEF..HHZ 2016-01-01T00:00:00 " + piece;
+        EXPECT_EQ(found[i].substr(0, expected.size()), expected);
+        ++i;
+      }
+    }
+  }
+}
+
+// The JSON findings carry the numbers of the text.
+TEST(PeriodCheckTest, JsonCarriesTheNumbers) {
+  const std::vector<Finding> found = findings_of(
+      {{"XX.ABC.00.BHZ", at(2001, 1, 1), kOpen, kSac, fap_of(kSac, kFrequencies, velocity, flipped),
+        2 * gain_at(kSac, 1), 1}},
+      1, 5);
+  ASSERT_EQ(found.size(), 3u);
+  const std::string json = finding_json(found[0]) + "\n" + finding_json(found[1]) + "\n" +
+                           finding_json(found[2]);
+  for (const char* member :
+       {"\"kind\": \"sens\"", "\"sens\": 1.20011967e+09, \"computed\": 600059835, "
+        "\"frequency\": 1, \"difference_db\": 6.02059991",
+        "\"kind\": \"mismatch\"", "\"frequency\": 1, \"difference_db\": 15.96",
+        "\"largest_difference_db\": 41.98", "\"largest_at\": 20}",
+        "\"kind\": \"phase\"", "\"difference_deg\": -1.89", "\"largest_difference_deg\": 150.79",
+        "\"largest_at\": 0.01}"}) {
+    EXPECT_NE(json.find(member), std::string::npos) << member << "\n" << json;
+  }
 }
 
 TEST(PeriodCheckTest, JsonEscapesEveryMember) {

@@ -12,7 +12,8 @@ namespace kalvynex {
 const char kSoundSac[] =
     "ZEROS 2|POLES 4|-0.0370 0.0370|-0.0370 -0.0370|-222.1 222.1|-222.1 -222.1|"
     "CONSTANT 5.92e+13|";
-const char kSoundFap[] = "0.1 1000 0|1 1000 0|";
+// Its phases are those of kSoundSac (6.601 and -0.946 degrees).
+const char kSoundFap[] = "0.1 1000 6.601|1 1000 -0.946|";
 
 namespace {
 
