@@ -8,6 +8,7 @@
 #include "core/string_printf.h"
 #include "inventory/commands.h"
 #include "inventory/data_output.h"
+#include "inventory/element_dates.h"
 #include "response/fap_text.h"
 #include "response/pole_zero.h"
 #include "response/stationxml_writer.h"
@@ -94,6 +95,16 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     failed.outcome = Outcome::failed(InventoryExit::kUsage);
     return failed;
   }
+  // The dates of the networks and stations come first, from one query.
+  std::vector<ChannelSpan> spans;
+  const Status spans_read = context.walk.channel_spans(&spans);
+  if (!spans_read.ok()) {
+    CommandResult failed;
+    failed.outcome = Outcome::database(spans_read);
+    return failed;
+  }
+  const ElementDateIndex dates(spans);
+  spans = std::vector<ChannelSpan>();
   DataStream stream(context.env.out);
   FileStatus sink_status;
   std::string chunk;  // one buffer for every piece libxml2 hands over
@@ -152,7 +163,10 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
       if (!writer.begin(info)) return write_failed();
       begun = true;
     }
-    return writer.add_channel(epoch, place) ? Outcome::done() : write_failed();
+    return writer.add_channel(epoch, place, dates.network(p.codes.network),
+                              dates.station(p.codes.network, p.codes.sta))
+               ? Outcome::done()
+               : write_failed();
   });
   if (!result.outcome.is_done() || !begun) return result;
   if (!writer.finish()) {

@@ -175,6 +175,10 @@ std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double freq
   return best;
 }
 
+std::string xml_location_code(const std::string& location) {
+  return location == "??" || location == "--" ? std::string() : location;
+}
+
 std::string xml_date_time(const Timestamp& t) {
   return string_printf("%04d-%02u-%02uT%02u:%02u:%02uZ", t.year, t.month, t.day, t.hour,
                        t.minute, t.second);
@@ -260,7 +264,12 @@ struct StationXmlWriter::State {
     end();
   }
 
-  void open_station(const ChannelEpoch& epoch, const StationPlace& where);
+  void dates(const ElementDates& d) {
+    if (d.start) attribute("startDate", xml_date_time(*d.start));
+    if (d.end) attribute("endDate", xml_date_time(*d.end));
+  }
+  void open_station(const ChannelEpoch& epoch, const StationPlace& where,
+                    const ElementDates& station_dates);
   void write_channel(const ChannelEpoch& epoch);
   void block_open(int depth, const char* tag);
   void block_units(int depth);
@@ -281,9 +290,11 @@ struct StationXmlWriter::State {
 };
 
 void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
-                                           const StationPlace& where) {
+                                           const StationPlace& where,
+                                           const ElementDates& station_dates) {
   start("Station");
   attribute("code", epoch.codes.sta);
+  dates(station_dates);
   if (!where.known) {
     comment("Coordinates unknown: the station is not in the stations file; "
             "latitude, longitude and elevation are written as 0");
@@ -413,7 +424,7 @@ void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
   // inside the element is fixed text and numbers, written as one block.
   start("Channel");
   attribute("code", epoch.codes.chan);
-  attribute("locationCode", epoch.codes.location);
+  attribute("locationCode", xml_location_code(epoch.codes.location));
   attribute("startDate", xml_date_time(epoch.start));
   if (!is_open_end(epoch.end)) attribute("endDate", xml_date_time(epoch.end));
   constexpr int kDepth = kStageFilterDepth - 2;  // the Channel's children
@@ -471,7 +482,9 @@ bool StationXmlWriter::begin(const StationXmlDocumentInfo& info) {
   return s.ok;
 }
 
-bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace& place) {
+bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace& place,
+                                   const ElementDates& network_dates,
+                                   const ElementDates& station_dates) {
   State& s = *state_;
   if (!s.ok || s.writer == nullptr) return false;
   const bool new_network = !s.in_network || s.network != epoch.codes.network;
@@ -483,11 +496,12 @@ bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace
     if (s.in_network) s.end();
     s.start("Network");
     s.attribute("code", epoch.codes.network);
+    s.dates(network_dates);
     s.in_network = true;
     s.network = epoch.codes.network;
   }
   if (!s.in_station) {
-    s.open_station(epoch, place);
+    s.open_station(epoch, place, station_dates);
     s.station = epoch.codes.sta;
   }
   s.write_channel(epoch);

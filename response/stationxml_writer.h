@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,8 +83,20 @@ double wrap_phase_degrees(double degrees);
 // first of equals); `triplets` must not be empty.
 std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double frequency_hz);
 
+// The locationCode attribute of a stored location: the table's "??", the
+// "--" of the FDSN services and the empty code all mean "no location" and
+// are written as ""; any other code as it is.
+std::string xml_location_code(const std::string& location);
+
 // "YYYY-MM-DDTHH:MM:SSZ".
 std::string xml_date_time(const Timestamp& t);
+
+// The startDate and endDate of a Network or Station element; each is left
+// out when absent (an open end, or a date not known).
+struct ElementDates {
+  std::optional<Timestamp> start;
+  std::optional<Timestamp> end;
+};
 
 class StationXmlWriter {
  public:
@@ -95,11 +108,14 @@ class StationXmlWriter {
   // Each call returns false once writing has failed (the sink refused
   // bytes, or memory ran out); the document is then incomplete.
   bool begin(const StationXmlDocumentInfo& info);
-  // Channels must come grouped by network and station. `place` is used when
-  // the channel opens a new station. The response is written as
+  // Channels must come grouped by network and station. `place` and
+  // `station_dates` are used when the channel opens a new station,
+  // `network_dates` when it opens a new network. The response is written as
   // plan_response(epoch) says; one that is not writable is left out, with a
   // comment (a caller reports or skips such a period first).
-  bool add_channel(const ChannelEpoch& epoch, const StationPlace& place);
+  bool add_channel(const ChannelEpoch& epoch, const StationPlace& place,
+                   const ElementDates& network_dates = ElementDates(),
+                   const ElementDates& station_dates = ElementDates());
   // Closes every open element and flushes the document.
   bool finish();
 

@@ -50,7 +50,8 @@ class InventoryStationXmlCheckTest : public E2eTest {
   }
 };
 
-// The SAC and FAP texts of each period of the demo data, by channel and start.
+// The SAC and FAP texts of each period of the demo data, by channel (with
+// its location as the document writes it) and start.
 struct StoredTexts {
   std::string sac, fap;
 };
@@ -79,7 +80,9 @@ std::map<std::string, StoredTexts> demo_texts() {
       }
     }
     // NETWORK, LOCATION, STA, CHAN, STARTDATE, ENDDATE, SENS, ID_SENS, FREQ, ID_FREQ, SAC, FAP
-    const std::string key = fields[0] + "." + fields[2] + "." + fields[1] + "." + fields[3] +
+    // The document writes the stored "??" (no location) as "".
+    const std::string loc = fields[1] == "??" ? std::string() : fields[1];
+    const std::string key = fields[0] + "." + fields[2] + "." + loc + "." + fields[3] +
                             " " + fields[4].substr(0, 10) + "T" + fields[4].substr(11);
     texts[key] = {fields[10], fields[11]};
     at = end;
@@ -178,6 +181,53 @@ TEST_P(InventoryStationXmlCheckTest, StationXmlOfTheDemoDataValidatesAndEvaluate
 }
 
 // Every kind of finding once, on periods that are otherwise sound.
+// The start tag of the Network or Station element `tag` of `document`.
+std::string start_tag(const std::string& document, const std::string& tag) {
+  const std::size_t at = document.find(tag);
+  return at == std::string::npos ? std::string() : document.substr(at, document.find('>', at) - at);
+}
+
+// Network and Station dates, as each backend's driver reads the grouped
+// earliest start and latest end: closed ends, NULL and the end of time read
+// as open, a start the export skips, and a selection that narrows them.
+TEST_P(InventoryStationXmlCheckTest, NetworkAndStationDatesSpanTheWrittenPeriods) {
+  const Backend backend = database().backend();
+  database().create_calibration_table(false);
+  const std::string sac = "ZEROS 2|POLES 2|-4.443 4.443|-4.443 -4.443|CONSTANT 4e8|";
+  insert("NN", "00", "AAA", "BHZ", "2001-01-01 00:00:00", "2002-01-01 00:00:00", "1", sac, "");
+  insert("NN", "00", "AAA", "BHN", "2000-06-01 12:00:00", "2003-05-05 05:05:05", "1", sac, "");
+  insert("NN", "00", "AAA", "BHN", "2003-05-05 05:05:06", "2003-06-01 00:00:00", "1", sac, "");
+  insert("NN", "00", "BBB", "BHZ", "2004-01-01 00:00:00", "9999-12-31 23:59:59", "1", sac, "");
+  insert("NN", "00", "BBB", "BHN", "2004-01-01 00:00:00", "2005-01-01 00:00:00", "1", sac, "");
+  insert("NN", "00", "CCC", "BHZ", "2006-01-01 00:00:00", "", "1", sac, "");
+  insert("NN", "00", "CCC", "BHN", "2005-01-01 00:00:00", "2006-01-01 00:00:00", "1", sac, "");
+  // A start the driver reads as no calendar time: the period is skipped
+  // and does not move the station's start.
+  if (backend != Backend::MariaDB) {
+    insert("NN", "00", "CCC", "BHE",
+           backend == Backend::SQLite ? "0000-00-00 00:00:00" : "-infinity",
+           "2005-06-01 00:00:00", "1", sac, "");
+  }
+  const ProcessResult all = inventory({"export", "--format", "stationxml", "-q"});
+  ASSERT_EQ(stationxml_schema_errors(all.out), "") << all.err;
+  EXPECT_EQ(start_tag(all.out, "<Network code=\"NN\""),
+            "<Network code=\"NN\" startDate=\"2000-06-01T12:00:00Z\"");
+  EXPECT_EQ(start_tag(all.out, "<Station code=\"AAA\""),
+            "<Station code=\"AAA\" startDate=\"2000-06-01T12:00:00Z\" "
+            "endDate=\"2003-06-01T00:00:00Z\"");
+  EXPECT_EQ(start_tag(all.out, "<Station code=\"BBB\""),
+            "<Station code=\"BBB\" startDate=\"2004-01-01T00:00:00Z\"");
+  EXPECT_EQ(start_tag(all.out, "<Station code=\"CCC\""),
+            "<Station code=\"CCC\" startDate=\"2005-01-01T00:00:00Z\"");
+
+  const ProcessResult bhz =
+      inventory({"export", "--format", "stationxml", "-c", "BHZ", "--end", "2003-01-01"});
+  EXPECT_EQ(bhz.exit_status, 0) << bhz.err;
+  EXPECT_EQ(start_tag(bhz.out, "<Network code=\"NN\""),
+            "<Network code=\"NN\" startDate=\"2001-01-01T00:00:00Z\" "
+            "endDate=\"2002-01-01T00:00:00Z\"");
+}
+
 TEST_P(InventoryStationXmlCheckTest, CheckFindsEveryKindAndNothingElse) {
   database().create_calibration_table(false);
   const std::string sac =

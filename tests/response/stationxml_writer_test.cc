@@ -98,7 +98,7 @@ TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
   EXPECT_EQ(channels[0].end, "2005-02-28T23:59:59Z");
   EXPECT_EQ(channels[1].end, "");
   EXPECT_EQ(channels[2].location, "");
-  EXPECT_EQ(channels[3].location, "??");
+  EXPECT_EQ(channels[3].location, "");  // stored as "??"
   EXPECT_EQ(channels[3].start, "2015-06-01T12:30:05Z");
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(channels[i].station, "ABC");
@@ -149,6 +149,44 @@ TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
   }
   EXPECT_EQ(list.sensitivity_frequency, 3.0);
   EXPECT_EQ(list.sensitivity, 1e6 / 4.4e-5);
+}
+
+TEST(StationXmlWriterTest, NetworkAndStationDatesAreWrittenWhenKnown) {
+  const auto e1 = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1), Timestamp{-1}, 1.0);
+  const auto e2 = epoch("XX", "DEF", "00", "BHZ", Timestamp::at(2002, 1, 1), Timestamp{-1}, 1.0);
+  ElementDates network;
+  network.start = Timestamp::at(2001, 1, 1);
+  ElementDates station;
+  station.start = Timestamp::at(2001, 1, 1);
+  station.end = Timestamp::at(2009, 12, 31, 23, 59, 59);
+  std::string out;
+  StationXmlWriter writer([&out](const char* data, std::size_t size) {
+    out.append(data, size);
+    return true;
+  });
+  StationXmlDocumentInfo info;
+  ASSERT_TRUE(writer.begin(info));
+  ASSERT_TRUE(writer.add_channel(e1, StationPlace{}, network, station));
+  // Dates given with a channel of an open station or network are not used.
+  ASSERT_TRUE(writer.add_channel(e2, StationPlace{}, ElementDates{station}, ElementDates()));
+  ASSERT_TRUE(writer.finish());
+  EXPECT_EQ(stationxml_schema_errors(out), "");
+  EXPECT_NE(out.find("<Network code=\"XX\" startDate=\"2001-01-01T00:00:00Z\">"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("<Station code=\"ABC\" startDate=\"2001-01-01T00:00:00Z\" "
+                     "endDate=\"2009-12-31T23:59:59Z\">"),
+            std::string::npos);
+  EXPECT_NE(out.find("<Station code=\"DEF\">"), std::string::npos);
+}
+
+TEST(StationXmlWriterTest, LocationsMeaningNoneAreWrittenEmpty) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"??", ""}, {"--", ""}, {"", ""}, {"00", "00"}, {"?", "?"}, {"-", "-"},
+      {"???", "???"}, {"---", "---"}, {" ?", " ?"}, {"1?", "1?"}};
+  for (const auto& [stored, written] : cases) {
+    EXPECT_EQ(xml_location_code(stored), written) << stored;
+  }
 }
 
 TEST(StationXmlWriterTest, PhasesAreWrappedIntoTheSchemaRangeByWholeTurns) {
