@@ -1,6 +1,7 @@
 // export -f stationxml: one StationXML document of every selected period,
 // written as the rows come: only the current period's texts and response
 // are in memory.
+#include <utility>
 #include <vector>
 
 #include "config/station_file.h"
@@ -42,6 +43,7 @@ bool choose_response(const CommandContext& context, const CatalogPeriod& p,
   std::string why;          // why the SAC text, then the FAP text, is not used
   bool numbers = false;     // a text was left out for its numbers
   if (!record.sac.empty() && parse_pole_zero(record.sac, pole_zero, &problems)) {
+    *pole_zero = pole_zero_in_units(std::move(*pole_zero), epoch->units);
     epoch->pole_zero = pole_zero;
     const ResponsePlan plan = plan_response(*epoch);
     if (plan.writable) {
@@ -69,6 +71,7 @@ bool choose_response(const CommandContext& context, const CatalogPeriod& p,
     why += string_printf("FAP text line %d: a number that is not finite; ", not_finite_line);
     numbers = true;
   } else if (!triplets->empty()) {
+    *triplets = fap_in_units(std::move(*triplets), epoch->units);
     epoch->fap = triplets;
     const ResponsePlan plan = plan_response(*epoch);
     if (!plan.writable) {
@@ -145,6 +148,7 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     epoch.start = p.startdate;
     epoch.end = p.enddate;
     epoch.normalization_frequency = requested_normalization_frequency(p.freq);
+    epoch.units = context.options.units;
     PoleZeroResponse pole_zero;
     std::vector<FapTriplet> triplets;
     if (!choose_response(context, p, record, &pole_zero, &triplets, &epoch)) {

@@ -2,6 +2,7 @@
 
 #include <libxml/xmlwriter.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <complex>
@@ -101,6 +102,38 @@ std::string normalization_problem(const PoleZeroResponse& response, double frequ
 std::string hertz_text(double frequency_hz) { return string_printf("%g Hz", frequency_hz); }
 
 }  // namespace
+
+const char* ground_units_name(GroundUnits units) {
+  switch (units) {
+    case GroundUnits::kVelocity: return "m/s";
+    case GroundUnits::kAcceleration: return "m/s**2";
+    case GroundUnits::kDisplacement: break;
+  }
+  return "m";
+}
+
+PoleZeroResponse pole_zero_in_units(PoleZeroResponse response, GroundUnits units) {
+  for (int order = static_cast<int>(units); order > 0; --order) {
+    auto& zeros = response.zeros;
+    const auto origin = std::find(zeros.begin(), zeros.end(), std::complex<double>(0.0, 0.0));
+    if (origin != zeros.end()) {
+      zeros.erase(origin);
+    } else {
+      response.poles.emplace_back(0.0, 0.0);
+    }
+  }
+  return response;
+}
+
+std::vector<FapTriplet> fap_in_units(std::vector<FapTriplet> triplets, GroundUnits units) {
+  const int order = static_cast<int>(units);
+  if (order == 0) return triplets;
+  for (FapTriplet& t : triplets) {
+    t.amplitude *= std::pow(2.0 * M_PI * t.frequency, order);
+    t.phase = wrap_phase_degrees(t.phase - 90.0 * order);
+  }
+  return triplets;
+}
 
 double requested_normalization_frequency(double freq) {
   return std::isfinite(freq) && freq > 0.0 ? freq : 1.0;
@@ -287,6 +320,7 @@ struct StationXmlWriter::State {
   std::string network;
   std::string station;
   StationPlace place;  // of the open station
+  GroundUnits input_units = GroundUnits::kDisplacement;  // of the channel being written
 };
 
 void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
@@ -311,7 +345,8 @@ void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
 
 void StationXmlWriter::State::block_units(int depth) {
   // <InputUnits><Name>m</Name></InputUnits>, then count as the output.
-  const char* const units[][2] = {{"InputUnits", "m"}, {"OutputUnits", "count"}};
+  const char* const units[][2] = {{"InputUnits", ground_units_name(input_units)},
+                                  {"OutputUnits", "count"}};
   for (const auto& unit : units) {
     block_indent(depth);
     block += '<';
@@ -429,6 +464,7 @@ void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
   if (!is_open_end(epoch.end)) attribute("endDate", xml_date_time(epoch.end));
   constexpr int kDepth = kStageFilterDepth - 2;  // the Channel's children
   block += '\n';
+  input_units = epoch.units;
   const ResponsePlan plan = plan_response(epoch);
   const bool has_list = epoch.fap != nullptr && !epoch.fap->empty();
   if (!plan.writable || (epoch.pole_zero == nullptr && !has_list)) {

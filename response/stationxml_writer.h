@@ -35,6 +35,25 @@ struct FapTriplet {
   double phase = 0.0;
 };
 
+// The ground motion a response is given for: the stored displacement (m),
+// or velocity (m/s) or acceleration (m/s**2), one and two orders of
+// differentiation away.
+enum class GroundUnits { kDisplacement = 0, kVelocity = 1, kAcceleration = 2 };
+
+// The InputUnits name of `units`: "m", "m/s" or "m/s**2".
+const char* ground_units_name(GroundUnits units);
+
+// A displacement response (counts per metre) as the response to `units`:
+// H(s) / s^k for k orders. Exact: per order one zero at the origin is
+// dropped, or a pole at the origin added when none is left; CONSTANT stays.
+PoleZeroResponse pole_zero_in_units(PoleZeroResponse response, GroundUnits units);
+
+// Stored FAP triplets (micrometres per count, the phase of counts per
+// metre) as the response to `units`: the amplitude multiplied by
+// (2 pi f)^k, so that counts per unit are divided by it, and the phase
+// moved by -90 degrees per order (wrapped as the writer wraps phases).
+std::vector<FapTriplet> fap_in_units(std::vector<FapTriplet> triplets, GroundUnits units);
+
 // One calibration period of a channel. Its response comes from the pole
 // zeros when there are any, else from the FAP triplets, else it has none.
 struct ChannelEpoch {
@@ -44,6 +63,7 @@ struct ChannelEpoch {
   double normalization_frequency = 1.0;  // hertz; the row's FREQ when positive
   const PoleZeroResponse* pole_zero = nullptr;
   const std::vector<FapTriplet>* fap = nullptr;  // usable triplets only
+  GroundUnits units = GroundUnits::kDisplacement;  // of the response given
 };
 
 // Normalisation of a pole-zero stage at f_n: with PZ(s) = prod(s - z) /

@@ -195,6 +195,73 @@ TEST(StationXmlWriterTest, NetworkAndStationDatesAreWrittenWhenKnown) {
             std::string::npos);
 }
 
+TEST(StationXmlWriterTest, ResponsesInOtherUnitsDivideByTwoPiIfPerOrder) {
+  using Roots = std::vector<C>;
+  const Roots poles = {C(-4.443, 4.443), C(-4.443, -4.443)};
+  const C tiny(0.0, 1e-300);  // next to the origin, not at it
+  const struct {
+    Roots zeros;
+    GroundUnits units;
+    Roots zeros_after;
+    std::size_t poles_added;
+  } rows[] = {
+      {{C(0, 0), C(0, 0), C(-15, 0)}, GroundUnits::kDisplacement, {C(0, 0), C(0, 0), C(-15, 0)}, 0},
+      {{C(0, 0), C(0, 0), C(-15, 0)}, GroundUnits::kVelocity, {C(0, 0), C(-15, 0)}, 0},
+      {{C(0, 0), C(0, 0), C(-15, 0)}, GroundUnits::kAcceleration, {C(-15, 0)}, 0},
+      {{C(-15, 0), C(0, 0)}, GroundUnits::kAcceleration, {C(-15, 0)}, 1},
+      {{C(-15, 0)}, GroundUnits::kVelocity, {C(-15, 0)}, 1},
+      {{}, GroundUnits::kAcceleration, {}, 2},
+      {{tiny}, GroundUnits::kVelocity, {tiny}, 1},
+  };
+  for (const auto& row : rows) {
+    PoleZeroResponse stored;
+    stored.zeros = row.zeros;
+    stored.poles = poles;
+    stored.constant = -4.0e8;
+    const PoleZeroResponse converted = pole_zero_in_units(stored, row.units);
+    const std::string what = std::to_string(row.zeros.size()) + " zeros, order " +
+                             std::to_string(static_cast<int>(row.units));
+    EXPECT_EQ(converted.zeros, row.zeros_after) << what;
+    ASSERT_EQ(converted.poles.size(), poles.size() + row.poles_added) << what;
+    for (std::size_t i = poles.size(); i < converted.poles.size(); ++i) {
+      EXPECT_EQ(converted.poles[i], C(0, 0)) << what;
+    }
+    EXPECT_EQ(converted.constant, stored.constant);
+    for (const double f : {0.01, 1.0, 7.3}) {
+      const C expected = evaluate_pole_zero(stored, f) /
+                         std::pow(C(0.0, 2.0 * M_PI * f), static_cast<int>(row.units));
+      EXPECT_LT(std::abs(evaluate_pole_zero(converted, f) - expected), 1e-12 * std::abs(expected))
+          << what << " at " << f << " Hz";
+    }
+  }
+
+  // FAP: micrometres per count times (2 pi f)^k; -90 degrees per order,
+  // wrapped into -360..360 as written.
+  const std::vector<FapTriplet> fap = {{0.5, 2.0, 10.0}, {2.0, 3.0, -300.0}};
+  const struct {
+    GroundUnits units;
+    double amplitude[2], phase[2];
+  } fap_rows[] = {
+      {GroundUnits::kDisplacement, {2.0, 3.0}, {10.0, -300.0}},
+      {GroundUnits::kVelocity, {2.0 * M_PI, 3.0 * 4.0 * M_PI}, {-80.0, -390.0 + 360.0}},
+      {GroundUnits::kAcceleration,
+       {2.0 * M_PI * M_PI, 3.0 * 16.0 * M_PI * M_PI},
+       {-170.0, -480.0 + 360.0}},
+  };
+  for (const auto& row : fap_rows) {
+    const std::vector<FapTriplet> converted = fap_in_units(fap, row.units);
+    ASSERT_EQ(converted.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(converted[i].frequency, fap[i].frequency);
+      EXPECT_NEAR(converted[i].amplitude, row.amplitude[i], 1e-12 * row.amplitude[i]);
+      EXPECT_EQ(converted[i].phase, row.phase[i]) << static_cast<int>(row.units) << " " << i;
+    }
+  }
+  EXPECT_STREQ(ground_units_name(GroundUnits::kDisplacement), "m");
+  EXPECT_STREQ(ground_units_name(GroundUnits::kVelocity), "m/s");
+  EXPECT_STREQ(ground_units_name(GroundUnits::kAcceleration), "m/s**2");
+}
+
 TEST(StationXmlWriterTest, LocationsMeaningNoneAreWrittenEmpty) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"??", ""}, {"--", ""}, {"", ""}, {"00", "00"}, {"?", "?"}, {"-", "-"},
