@@ -220,12 +220,76 @@ TEST_P(InventoryStationXmlCheckTest, NetworkAndStationDatesSpanTheWrittenPeriods
   EXPECT_EQ(start_tag(all.out, "<Station code=\"CCC\""),
             "<Station code=\"CCC\" startDate=\"2005-01-01T00:00:00Z\"");
 
+  // The other units change no date (and give the third-party reader's test
+  // documents of pole zeros in each units).
+  for (const char* units : {"velocity", "acceleration"}) {
+    const ProcessResult other =
+        inventory({"export", "--format", "stationxml", "-q", "--units", units});
+    ASSERT_EQ(stationxml_schema_errors(other.out), "") << units;
+    EXPECT_EQ(start_tag(other.out, "<Station code=\"AAA\""), start_tag(all.out, "<Station code=\"AAA\""));
+  }
+
   const ProcessResult bhz =
       inventory({"export", "--format", "stationxml", "-c", "BHZ", "--end", "2003-01-01"});
   EXPECT_EQ(bhz.exit_status, 0) << bhz.err;
   EXPECT_EQ(start_tag(bhz.out, "<Network code=\"NN\""),
             "<Network code=\"NN\" startDate=\"2001-01-01T00:00:00Z\" "
             "endDate=\"2002-01-01T00:00:00Z\"");
+}
+
+// --units on the demo data: each document validates and names its units;
+// the velocity and acceleration responses are the displacement ones divided
+// by 2 pi i f once and twice, at several frequencies, and so are the lists.
+TEST_P(InventoryStationXmlCheckTest, StationXmlInEachUnitsIsTheDisplacementDividedBy2PiIf) {
+  database().create_calibration_table();
+  const char* const units[] = {"displacement", "velocity", "acceleration"};
+  const char* const names[] = {"<Name>m</Name>", "<Name>m/s</Name>", "<Name>m/s**2</Name>"};
+  std::vector<std::vector<DocumentChannel>> documents;
+  for (int k = 0; k < 3; ++k) {
+    const ProcessResult result =
+        inventory({"export", "--format", "stationxml", "-q", "--units", units[k]});
+    EXPECT_EQ(result.exit_status, 1) << result.err;  // GHI: no response, as always
+    EXPECT_EQ(stationxml_schema_errors(result.out), "") << units[k];
+    for (int other = 0; other < 3; ++other) {
+      EXPECT_EQ(result.out.find(names[other]) != std::string::npos, other == k) << units[k];
+    }
+    documents.push_back(read_stationxml(result.out));
+  }
+  const std::vector<DocumentChannel>& displacement = documents[0];
+  int pole_zero = 0, lists = 0;
+  for (int k = 1; k < 3; ++k) {
+    ASSERT_EQ(documents[k].size(), displacement.size());
+    for (std::size_t i = 0; i < displacement.size(); ++i) {
+      const DocumentChannel& d = displacement[i];
+      const DocumentChannel& c = documents[k][i];
+      const std::string id = std::string(units[k]) + " " + c.station + "." + c.channel + " " + c.start;
+      ASSERT_EQ(c.has_pole_zero, d.has_pole_zero) << id;
+      if (d.has_pole_zero) {
+        ++pole_zero;
+        for (const double f : {0.01, 0.2, 1.0, 4.5, 30.0}) {
+          const std::complex<double> expected =
+              d.evaluate(f) / std::pow(std::complex<double>(0.0, 2.0 * M_PI * f), k);
+          EXPECT_LT(std::abs(c.evaluate(f) - expected), 1e-9 * std::abs(expected))
+              << id << " at " << f << " Hz";
+        }
+        const double fn = c.sensitivity_frequency;
+        EXPECT_NEAR(std::fabs(c.sensitivity), std::abs(c.evaluate(fn)),
+                    1e-9 * std::fabs(c.sensitivity)) << id;
+      }
+      ASSERT_EQ(c.list.size(), d.list.size()) << id;
+      for (std::size_t j = 0; j < d.list.size(); ++j) {
+        ++lists;
+        const double f = d.list[j][0];
+        EXPECT_EQ(c.list[j][0], f);
+        const double amplitude = d.list[j][1] / std::pow(2.0 * M_PI * f, k);
+        EXPECT_NEAR(c.list[j][1], amplitude, 1e-9 * amplitude) << id;
+        double shift = std::fmod(c.list[j][2] - d.list[j][2] + 90.0 * k, 360.0);
+        EXPECT_NEAR(std::fabs(shift) == 360.0 ? 0.0 : shift, 0.0, 1e-9) << id;
+      }
+    }
+  }
+  EXPECT_GT(pole_zero, 0);
+  EXPECT_GT(lists, 0);
 }
 
 TEST_P(InventoryStationXmlCheckTest, CheckFindsEveryKindAndNothingElse) {
@@ -502,6 +566,13 @@ TEST_P(InventoryStationXmlCheckTest, OptionsOfStationXmlAndCheck) {
        "kalvynex-inventory: --stations belongs to export --format stationxml" + hint},
       {{"export", "-f", "sacpz", "--stations", "s.csv"}, 2,
        "kalvynex-inventory: export: --stations applies to the stationxml format only" + hint},
+      {{"export", "-f", "stationxml", "--units", "m/s"}, 2,
+       "kalvynex-inventory: export: unknown units 'm/s' (displacement, velocity or "
+       "acceleration)" + hint},
+      {{"export", "-f", "sacpz", "--units", "velocity"}, 2,
+       "kalvynex-inventory: export: --units applies to the stationxml format only" + hint},
+      {{"list", "--units", "velocity"}, 2,
+       "kalvynex-inventory: --units belongs to export --format stationxml" + hint},
       {{"export", "-f", "stationxml", "-t", "QEV"}, 2,
        "kalvynex-inventory: export: --type-out applies to the sac and fap formats only" + hint},
       {{"export", "-f", "stationxml", "--stations", "no-such.csv"}, 2,
