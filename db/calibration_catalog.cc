@@ -141,6 +141,69 @@ Status CalibrationCatalog::find_channels(const CalibrationSelection& selection,
   return Status();
 }
 
+Status CalibrationCatalog::find_channel_spans(const CalibrationSelection& selection,
+                                              std::vector<ChannelSpan>* spans) {
+  spans->clear();
+  const TimedCall call(impl_->timer.get());
+  Statement statement;
+  Status status = statement.open(impl_->connection, Stage::kLoad, impl_->timer.get());
+  if (!status.ok()) return status;
+  // Only dates of the years 1 to 9999 are taken, as the exports skip a
+  // period that starts at another; an end outside them (NULL, PostgreSQL's
+  // -infinity, a text SQLite cannot read as a date) is read as open by the
+  // exports and is counted as open here. A start or an end at the end of
+  // time is read as the rows read it.
+  const Timestamp first_time = Timestamp::at(1, 1, 1);
+  const Timestamp last_time = Timestamp::at(9999, 12, 31, 23, 59, 59);
+  std::string sql =
+      "select NETWORK,STA,LOCATION,CHAN,"
+      "min(case when STARTDATE >= ? and STARTDATE <= ? then STARTDATE end),"
+      "max(case when ENDDATE >= ? and ENDDATE <= ? then ENDDATE end),"
+      "sum(case when ENDDATE >= ? and ENDDATE <= ? then 0 else 1 end) "
+      "from CALIBRATION where 1=1";
+  for (int i = 0; i < 3; ++i) {
+    statement.add_time(first_time);
+    statement.add_time(last_time);
+  }
+  add_code_condition("NETWORK", selection.networks, &sql, &statement);
+  add_code_condition("STA", selection.stations, &sql, &statement);
+  add_code_condition("LOCATION", selection.locations, &sql, &statement);
+  add_code_condition("CHAN", selection.channels, &sql, &statement);
+  add_time_conditions(selection, &sql, &statement);
+  sql += " group by NETWORK,STA,LOCATION,CHAN";
+  status = statement.execute(sql);
+  if (!status.ok()) return status;
+  SQL_TIMESTAMP_STRUCT first{}, last{};
+  SQLINTEGER open_count = 0;
+  SQLLEN first_ind = 0, last_ind = 0, open_ind = 0;
+  status = statement.bind_column(5, SQL_C_TYPE_TIMESTAMP, &first, sizeof first, &first_ind);
+  if (status.ok()) {
+    status = statement.bind_column(6, SQL_C_TYPE_TIMESTAMP, &last, sizeof last, &last_ind);
+  }
+  if (status.ok()) status = statement.bind_column(7, SQL_C_SLONG, &open_count, 0, &open_ind);
+  if (!status.ok()) return status;
+  for (;;) {
+    first = SQL_TIMESTAMP_STRUCT{};
+    last = SQL_TIMESTAMP_STRUCT{};
+    open_count = 0;
+    bool found = false;
+    status = statement.fetch(&found);
+    if (!status.ok()) return status;
+    if (!found) break;
+    ChannelSpan span;
+    status = statement.read_code(1, "NETWORK", &span.codes.network);
+    if (status.ok()) status = statement.read_code(2, "STA", &span.codes.sta);
+    if (status.ok()) status = statement.read_code(3, "LOCATION", &span.codes.location);
+    if (status.ok()) status = statement.read_code(4, "CHAN", &span.codes.chan);
+    if (!status.ok()) return status;
+    span.first_start = row_start_date(first, first_ind);
+    span.last_end = row_end_date(last, last_ind);
+    span.any_open = open_ind != SQL_NULL_DATA && open_count != 0;
+    spans->push_back(std::move(span));
+  }
+  return Status();
+}
+
 Status CalibrationCatalog::open_periods(const ChannelCodes& codes,
                                         const CalibrationSelection& selection, bool with_texts) {
   const TimedCall call(impl_->timer.get());

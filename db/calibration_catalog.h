@@ -57,6 +57,11 @@ class CalibrationCatalog : public PeriodCatalog {
   Status find_channels(const CalibrationSelection& selection,
                        std::vector<ChannelCodes>* channels) override;
 
+  // One span per channel with a matching period, from one query grouped by
+  // the four codes. Failures are of stage kLoad.
+  Status find_channel_spans(const CalibrationSelection& selection,
+                            std::vector<ChannelSpan>* spans) override;
+
   // Starts reading the matching periods of `codes`, ordered by STARTDATE.
   // With `with_texts` the SAC and FAP columns are selected too, to be read
   // with read_texts. A period query still open is closed first.

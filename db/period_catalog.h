@@ -50,6 +50,16 @@ struct CatalogPeriod {
   bool has_fap = false;
 };
 
+// The dates of one channel's matching periods, as the database finds them:
+// the least STARTDATE and the greatest ENDDATE, each read by the rules of a
+// period's dates (an ENDDATE that is NULL or the end of time is open).
+struct ChannelSpan {
+  ChannelCodes codes;
+  Timestamp first_start;  // all zero when the database gave NULL
+  Timestamp last_end;     // year -1 when no closed end was found
+  bool any_open = false;  // some period has an open end
+};
+
 class PeriodCatalog {
  public:
   PeriodCatalog() = default;
@@ -68,6 +78,12 @@ class PeriodCatalog {
   // kLoad.
   virtual Status find_channels(const CalibrationSelection& selection,
                                std::vector<ChannelCodes>* channels) = 0;
+
+  // One span per channel with a matching period, in no particular order:
+  // a single grouped query, so that the dates of stations and networks are
+  // known before their periods are read. Failures are of stage kLoad.
+  virtual Status find_channel_spans(const CalibrationSelection& selection,
+                                    std::vector<ChannelSpan>* spans) = 0;
 
   // Starts reading the matching periods of `codes`, ordered by STARTDATE.
   // With `with_texts` the SAC and FAP texts can be read with read_texts. A

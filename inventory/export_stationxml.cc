@@ -1,6 +1,7 @@
 // export -f stationxml: one StationXML document of every selected period,
 // written as the rows come: only the current period's texts and response
 // are in memory.
+#include <utility>
 #include <vector>
 
 #include "config/station_file.h"
@@ -8,6 +9,7 @@
 #include "core/string_printf.h"
 #include "inventory/commands.h"
 #include "inventory/data_output.h"
+#include "inventory/element_dates.h"
 #include "response/fap_text.h"
 #include "response/pole_zero.h"
 #include "response/stationxml_writer.h"
@@ -41,6 +43,7 @@ bool choose_response(const CommandContext& context, const CatalogPeriod& p,
   std::string why;          // why the SAC text, then the FAP text, is not used
   bool numbers = false;     // a text was left out for its numbers
   if (!record.sac.empty() && parse_pole_zero(record.sac, pole_zero, &problems)) {
+    *pole_zero = pole_zero_in_units(std::move(*pole_zero), epoch->units);
     epoch->pole_zero = pole_zero;
     const ResponsePlan plan = plan_response(*epoch);
     if (plan.writable) {
@@ -68,6 +71,7 @@ bool choose_response(const CommandContext& context, const CatalogPeriod& p,
     why += string_printf("FAP text line %d: a number that is not finite; ", not_finite_line);
     numbers = true;
   } else if (!triplets->empty()) {
+    *triplets = fap_in_units(std::move(*triplets), epoch->units);
     epoch->fap = triplets;
     const ResponsePlan plan = plan_response(*epoch);
     if (!plan.writable) {
@@ -94,6 +98,16 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     failed.outcome = Outcome::failed(InventoryExit::kUsage);
     return failed;
   }
+  // The dates of the networks and stations come first, from one query.
+  std::vector<ChannelSpan> spans;
+  const Status spans_read = context.walk.channel_spans(&spans);
+  if (!spans_read.ok()) {
+    CommandResult failed;
+    failed.outcome = Outcome::database(spans_read);
+    return failed;
+  }
+  const ElementDateIndex dates(spans);
+  spans = std::vector<ChannelSpan>();
   DataStream stream(context.env.out);
   FileStatus sink_status;
   std::string chunk;  // one buffer for every piece libxml2 hands over
@@ -134,6 +148,7 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     epoch.start = p.startdate;
     epoch.end = p.enddate;
     epoch.normalization_frequency = requested_normalization_frequency(p.freq);
+    epoch.units = context.options.units;
     PoleZeroResponse pole_zero;
     std::vector<FapTriplet> triplets;
     if (!choose_response(context, p, record, &pole_zero, &triplets, &epoch)) {
@@ -152,7 +167,10 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
       if (!writer.begin(info)) return write_failed();
       begun = true;
     }
-    return writer.add_channel(epoch, place) ? Outcome::done() : write_failed();
+    return writer.add_channel(epoch, place, dates.network(p.codes.network),
+                              dates.station(p.codes.network, p.codes.sta))
+               ? Outcome::done()
+               : write_failed();
   });
   if (!result.outcome.is_done() || !begun) return result;
   if (!writer.finish()) {

@@ -24,6 +24,7 @@ constexpr int kPasswordFileOption = 1005;
 constexpr int kStationsOption = 1006;
 constexpr int kToleranceOption = 1007;
 constexpr int kPhaseToleranceOption = 1020;
+constexpr int kUnitsOption = 1021;
 
 // "A,B,C" into its items; false when an item is empty.
 bool split_codes(const std::string& list, std::vector<std::string>* out) {
@@ -60,6 +61,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       {"stations", required_argument, nullptr, kStationsOption},
       {"tolerance", required_argument, nullptr, kToleranceOption},
       {"phase-tolerance", required_argument, nullptr, kPhaseToleranceOption},
+      {"units", required_argument, nullptr, kUnitsOption},
       {"quiet", no_argument, nullptr, 'q'},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},
@@ -79,6 +81,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     }
   }
   std::optional<std::string> format;
+  std::optional<std::string> units;
   std::optional<std::string> tolerance;
   std::optional<std::string> phase_tolerance;
   std::string start_text;
@@ -120,6 +123,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       case kStationsOption: out->stations = value; break;
       case kToleranceOption: tolerance = value; break;
       case kPhaseToleranceOption: phase_tolerance = value; break;
+      case kUnitsOption: units = value; break;
       case 'q': out->quiet = true; break;
       case 'h': out->help = true; return true;
       case 'V': out->version = true; return true;
@@ -167,6 +171,10 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
   if (out->stations && command != "export") {
     *error = "--stations belongs to export --format sacpz or stationxml";
+    return false;
+  }
+  if (units && command != "export") {
+    *error = "--units belongs to export --format stationxml";
     return false;
   }
   if (tolerance && command != "check") {
@@ -242,6 +250,20 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       out->export_format = ExportFormat::kStationXml;
     } else {
       *error = "export: unknown format '" + *format + "' (sacpz, sac, fap or stationxml)";
+      return false;
+    }
+    if (units && out->export_format != ExportFormat::kStationXml) {
+      *error = "export: --units applies to the stationxml format only";
+      return false;
+    }
+    if (!units || *units == "displacement") {
+      out->units = GroundUnits::kDisplacement;
+    } else if (*units == "velocity") {
+      out->units = GroundUnits::kVelocity;
+    } else if (*units == "acceleration") {
+      out->units = GroundUnits::kAcceleration;
+    } else {
+      *error = "export: unknown units '" + *units + "' (displacement, velocity or acceleration)";
       return false;
     }
     if (out->stations && out->export_format != ExportFormat::kStationXml &&

@@ -99,6 +99,12 @@ class PeriodWalk {
     });
   }
 
+  // The date span of each selected channel, from one query (see
+  // PeriodCatalog::find_channel_spans).
+  Status channel_spans(std::vector<ChannelSpan>* spans) {
+    return catalog_.find_channel_spans(selection_, spans);
+  }
+
   // The texts of the period visited now, into record->sac and record->fap.
   Status read_texts(CalibrationRecord* record) {
     return catalog_.read_texts(&record->sac, &record->fap);

@@ -2,6 +2,7 @@
 
 #include <libxml/xmlwriter.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <complex>
@@ -102,6 +103,38 @@ std::string hertz_text(double frequency_hz) { return string_printf("%g Hz", freq
 
 }  // namespace
 
+const char* ground_units_name(GroundUnits units) {
+  switch (units) {
+    case GroundUnits::kVelocity: return "m/s";
+    case GroundUnits::kAcceleration: return "m/s**2";
+    case GroundUnits::kDisplacement: break;
+  }
+  return "m";
+}
+
+PoleZeroResponse pole_zero_in_units(PoleZeroResponse response, GroundUnits units) {
+  for (int order = static_cast<int>(units); order > 0; --order) {
+    auto& zeros = response.zeros;
+    const auto origin = std::find(zeros.begin(), zeros.end(), std::complex<double>(0.0, 0.0));
+    if (origin != zeros.end()) {
+      zeros.erase(origin);
+    } else {
+      response.poles.emplace_back(0.0, 0.0);
+    }
+  }
+  return response;
+}
+
+std::vector<FapTriplet> fap_in_units(std::vector<FapTriplet> triplets, GroundUnits units) {
+  const int order = static_cast<int>(units);
+  if (order == 0) return triplets;
+  for (FapTriplet& t : triplets) {
+    t.amplitude *= std::pow(2.0 * M_PI * t.frequency, order);
+    t.phase = wrap_phase_degrees(t.phase - 90.0 * order);
+  }
+  return triplets;
+}
+
 double requested_normalization_frequency(double freq) {
   return std::isfinite(freq) && freq > 0.0 ? freq : 1.0;
 }
@@ -173,6 +206,10 @@ std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double freq
     }
   }
   return best;
+}
+
+std::string xml_location_code(const std::string& location) {
+  return location == "??" || location == "--" ? std::string() : location;
 }
 
 std::string xml_date_time(const Timestamp& t) {
@@ -260,7 +297,12 @@ struct StationXmlWriter::State {
     end();
   }
 
-  void open_station(const ChannelEpoch& epoch, const StationPlace& where);
+  void dates(const ElementDates& d) {
+    if (d.start) attribute("startDate", xml_date_time(*d.start));
+    if (d.end) attribute("endDate", xml_date_time(*d.end));
+  }
+  void open_station(const ChannelEpoch& epoch, const StationPlace& where,
+                    const ElementDates& station_dates);
   void write_channel(const ChannelEpoch& epoch);
   void block_open(int depth, const char* tag);
   void block_units(int depth);
@@ -278,12 +320,15 @@ struct StationXmlWriter::State {
   std::string network;
   std::string station;
   StationPlace place;  // of the open station
+  GroundUnits input_units = GroundUnits::kDisplacement;  // of the channel being written
 };
 
 void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
-                                           const StationPlace& where) {
+                                           const StationPlace& where,
+                                           const ElementDates& station_dates) {
   start("Station");
   attribute("code", epoch.codes.sta);
+  dates(station_dates);
   if (!where.known) {
     comment("Coordinates unknown: the station is not in the stations file; "
             "latitude, longitude and elevation are written as 0");
@@ -300,7 +345,8 @@ void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
 
 void StationXmlWriter::State::block_units(int depth) {
   // <InputUnits><Name>m</Name></InputUnits>, then count as the output.
-  const char* const units[][2] = {{"InputUnits", "m"}, {"OutputUnits", "count"}};
+  const char* const units[][2] = {{"InputUnits", ground_units_name(input_units)},
+                                  {"OutputUnits", "count"}};
   for (const auto& unit : units) {
     block_indent(depth);
     block += '<';
@@ -413,11 +459,12 @@ void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
   // inside the element is fixed text and numbers, written as one block.
   start("Channel");
   attribute("code", epoch.codes.chan);
-  attribute("locationCode", epoch.codes.location);
+  attribute("locationCode", xml_location_code(epoch.codes.location));
   attribute("startDate", xml_date_time(epoch.start));
   if (!is_open_end(epoch.end)) attribute("endDate", xml_date_time(epoch.end));
   constexpr int kDepth = kStageFilterDepth - 2;  // the Channel's children
   block += '\n';
+  input_units = epoch.units;
   const ResponsePlan plan = plan_response(epoch);
   const bool has_list = epoch.fap != nullptr && !epoch.fap->empty();
   if (!plan.writable || (epoch.pole_zero == nullptr && !has_list)) {
@@ -471,7 +518,9 @@ bool StationXmlWriter::begin(const StationXmlDocumentInfo& info) {
   return s.ok;
 }
 
-bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace& place) {
+bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace& place,
+                                   const ElementDates& network_dates,
+                                   const ElementDates& station_dates) {
   State& s = *state_;
   if (!s.ok || s.writer == nullptr) return false;
   const bool new_network = !s.in_network || s.network != epoch.codes.network;
@@ -483,11 +532,12 @@ bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace
     if (s.in_network) s.end();
     s.start("Network");
     s.attribute("code", epoch.codes.network);
+    s.dates(network_dates);
     s.in_network = true;
     s.network = epoch.codes.network;
   }
   if (!s.in_station) {
-    s.open_station(epoch, place);
+    s.open_station(epoch, place, station_dates);
     s.station = epoch.codes.sta;
   }
   s.write_channel(epoch);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,25 @@ struct FapTriplet {
   double phase = 0.0;
 };
 
+// The ground motion a response is given for: the stored displacement (m),
+// or velocity (m/s) or acceleration (m/s**2), one and two orders of
+// differentiation away.
+enum class GroundUnits { kDisplacement = 0, kVelocity = 1, kAcceleration = 2 };
+
+// The InputUnits name of `units`: "m", "m/s" or "m/s**2".
+const char* ground_units_name(GroundUnits units);
+
+// A displacement response (counts per metre) as the response to `units`:
+// H(s) / s^k for k orders. Exact: per order one zero at the origin is
+// dropped, or a pole at the origin added when none is left; CONSTANT stays.
+PoleZeroResponse pole_zero_in_units(PoleZeroResponse response, GroundUnits units);
+
+// Stored FAP triplets (micrometres per count, the phase of counts per
+// metre) as the response to `units`: the amplitude multiplied by
+// (2 pi f)^k, so that counts per unit are divided by it, and the phase
+// moved by -90 degrees per order (wrapped as the writer wraps phases).
+std::vector<FapTriplet> fap_in_units(std::vector<FapTriplet> triplets, GroundUnits units);
+
 // One calibration period of a channel. Its response comes from the pole
 // zeros when there are any, else from the FAP triplets, else it has none.
 struct ChannelEpoch {
@@ -43,6 +63,7 @@ struct ChannelEpoch {
   double normalization_frequency = 1.0;  // hertz; the row's FREQ when positive
   const PoleZeroResponse* pole_zero = nullptr;
   const std::vector<FapTriplet>* fap = nullptr;  // usable triplets only
+  GroundUnits units = GroundUnits::kDisplacement;  // of the response given
 };
 
 // Normalisation of a pole-zero stage at f_n: with PZ(s) = prod(s - z) /
@@ -82,8 +103,20 @@ double wrap_phase_degrees(double degrees);
 // first of equals); `triplets` must not be empty.
 std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double frequency_hz);
 
+// The locationCode attribute of a stored location: the table's "??", the
+// "--" of the FDSN services and the empty code all mean "no location" and
+// are written as ""; any other code as it is.
+std::string xml_location_code(const std::string& location);
+
 // "YYYY-MM-DDTHH:MM:SSZ".
 std::string xml_date_time(const Timestamp& t);
+
+// The startDate and endDate of a Network or Station element; each is left
+// out when absent (an open end, or a date not known).
+struct ElementDates {
+  std::optional<Timestamp> start;
+  std::optional<Timestamp> end;
+};
 
 class StationXmlWriter {
  public:
@@ -95,11 +128,14 @@ class StationXmlWriter {
   // Each call returns false once writing has failed (the sink refused
   // bytes, or memory ran out); the document is then incomplete.
   bool begin(const StationXmlDocumentInfo& info);
-  // Channels must come grouped by network and station. `place` is used when
-  // the channel opens a new station. The response is written as
+  // Channels must come grouped by network and station. `place` and
+  // `station_dates` are used when the channel opens a new station,
+  // `network_dates` when it opens a new network. The response is written as
   // plan_response(epoch) says; one that is not writable is left out, with a
   // comment (a caller reports or skips such a period first).
-  bool add_channel(const ChannelEpoch& epoch, const StationPlace& place);
+  bool add_channel(const ChannelEpoch& epoch, const StationPlace& place,
+                   const ElementDates& network_dates = ElementDates(),
+                   const ElementDates& station_dates = ElementDates());
   // Closes every open element and flushes the document.
   bool finish();
 

@@ -38,9 +38,12 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 # response plotting tool, dpkg-shlibdeps (dpkg-dev) and groff for the
 # package stage, and the locale sources from which a test builds Cyrillic
 # console locales for the usage screen, and xmllint (libxml2-utils), which
-# validates every StationXML document the tests write against the schema.
+# validates every StationXML document the tests write against the schema,
+# and node (nodejs), which reads them again with a third-party parser from
+# npm's registry (npm itself, a package of its own on Debian, is installed
+# by that stage when no npm command is there).
 TEST_PACKAGES=(odbc-postgresql postgresql-15 postgresql gnuplot-nox mariadb-server odbc-mariadb
-  dpkg-dev groff-base locales lintian libxml2-utils
+  dpkg-dev groff-base locales lintian libxml2-utils nodejs
   clang-tidy-14 cppcheck clang-14 libclang-rt-14-dev)
 
 # Configures and builds into $1 with extra CMake arguments after it.

@@ -50,7 +50,8 @@ class InventoryStationXmlCheckTest : public E2eTest {
   }
 };
 
-// The SAC and FAP texts of each period of the demo data, by channel and start.
+// The SAC and FAP texts of each period of the demo data, by channel (with
+// its location as the document writes it) and start.
 struct StoredTexts {
   std::string sac, fap;
 };
@@ -79,7 +80,9 @@ std::map<std::string, StoredTexts> demo_texts() {
       }
     }
     // NETWORK, LOCATION, STA, CHAN, STARTDATE, ENDDATE, SENS, ID_SENS, FREQ, ID_FREQ, SAC, FAP
-    const std::string key = fields[0] + "." + fields[2] + "." + fields[1] + "." + fields[3] +
+    // The document writes the stored "??" (no location) as "".
+    const std::string loc = fields[1] == "??" ? std::string() : fields[1];
+    const std::string key = fields[0] + "." + fields[2] + "." + loc + "." + fields[3] +
                             " " + fields[4].substr(0, 10) + "T" + fields[4].substr(11);
     texts[key] = {fields[10], fields[11]};
     at = end;
@@ -178,6 +181,117 @@ TEST_P(InventoryStationXmlCheckTest, StationXmlOfTheDemoDataValidatesAndEvaluate
 }
 
 // Every kind of finding once, on periods that are otherwise sound.
+// The start tag of the Network or Station element `tag` of `document`.
+std::string start_tag(const std::string& document, const std::string& tag) {
+  const std::size_t at = document.find(tag);
+  return at == std::string::npos ? std::string() : document.substr(at, document.find('>', at) - at);
+}
+
+// Network and Station dates, as each backend's driver reads the grouped
+// earliest start and latest end: closed ends, NULL and the end of time read
+// as open, a start the export skips, and a selection that narrows them.
+TEST_P(InventoryStationXmlCheckTest, NetworkAndStationDatesSpanTheWrittenPeriods) {
+  const Backend backend = database().backend();
+  database().create_calibration_table(false);
+  const std::string sac = "ZEROS 2|POLES 2|-4.443 4.443|-4.443 -4.443|CONSTANT 4e8|";
+  insert("NN", "00", "AAA", "BHZ", "2001-01-01 00:00:00", "2002-01-01 00:00:00", "1", sac, "");
+  insert("NN", "00", "AAA", "BHN", "2000-06-01 12:00:00", "2003-05-05 05:05:05", "1", sac, "");
+  insert("NN", "00", "AAA", "BHN", "2003-05-05 05:05:06", "2003-06-01 00:00:00", "1", sac, "");
+  insert("NN", "00", "BBB", "BHZ", "2004-01-01 00:00:00", "9999-12-31 23:59:59", "1", sac, "");
+  insert("NN", "00", "BBB", "BHN", "2004-01-01 00:00:00", "2005-01-01 00:00:00", "1", sac, "");
+  insert("NN", "00", "CCC", "BHZ", "2006-01-01 00:00:00", "", "1", sac, "");
+  insert("NN", "00", "CCC", "BHN", "2005-01-01 00:00:00", "2006-01-01 00:00:00", "1", sac, "");
+  // A start the driver reads as no calendar time: the period is skipped
+  // and does not move the station's start.
+  if (backend != Backend::MariaDB) {
+    insert("NN", "00", "CCC", "BHE",
+           backend == Backend::SQLite ? "0000-00-00 00:00:00" : "-infinity",
+           "2005-06-01 00:00:00", "1", sac, "");
+  }
+  const ProcessResult all = inventory({"export", "--format", "stationxml", "-q"});
+  ASSERT_EQ(stationxml_schema_errors(all.out), "") << all.err;
+  EXPECT_EQ(start_tag(all.out, "<Network code=\"NN\""),
+            "<Network code=\"NN\" startDate=\"2000-06-01T12:00:00Z\"");
+  EXPECT_EQ(start_tag(all.out, "<Station code=\"AAA\""),
+            "<Station code=\"AAA\" startDate=\"2000-06-01T12:00:00Z\" "
+            "endDate=\"2003-06-01T00:00:00Z\"");
+  EXPECT_EQ(start_tag(all.out, "<Station code=\"BBB\""),
+            "<Station code=\"BBB\" startDate=\"2004-01-01T00:00:00Z\"");
+  EXPECT_EQ(start_tag(all.out, "<Station code=\"CCC\""),
+            "<Station code=\"CCC\" startDate=\"2005-01-01T00:00:00Z\"");
+
+  // The other units change no date (and give the third-party reader's test
+  // documents of pole zeros in each units).
+  for (const char* units : {"velocity", "acceleration"}) {
+    const ProcessResult other =
+        inventory({"export", "--format", "stationxml", "-q", "--units", units});
+    ASSERT_EQ(stationxml_schema_errors(other.out), "") << units;
+    EXPECT_EQ(start_tag(other.out, "<Station code=\"AAA\""), start_tag(all.out, "<Station code=\"AAA\""));
+  }
+
+  const ProcessResult bhz =
+      inventory({"export", "--format", "stationxml", "-c", "BHZ", "--end", "2003-01-01"});
+  EXPECT_EQ(bhz.exit_status, 0) << bhz.err;
+  EXPECT_EQ(start_tag(bhz.out, "<Network code=\"NN\""),
+            "<Network code=\"NN\" startDate=\"2001-01-01T00:00:00Z\" "
+            "endDate=\"2002-01-01T00:00:00Z\"");
+}
+
+// --units on the demo data: each document validates and names its units;
+// the velocity and acceleration responses are the displacement ones divided
+// by 2 pi i f once and twice, at several frequencies, and so are the lists.
+TEST_P(InventoryStationXmlCheckTest, StationXmlInEachUnitsIsTheDisplacementDividedBy2PiIf) {
+  database().create_calibration_table();
+  const char* const units[] = {"displacement", "velocity", "acceleration"};
+  const char* const names[] = {"<Name>m</Name>", "<Name>m/s</Name>", "<Name>m/s**2</Name>"};
+  std::vector<std::vector<DocumentChannel>> documents;
+  for (int k = 0; k < 3; ++k) {
+    const ProcessResult result =
+        inventory({"export", "--format", "stationxml", "-q", "--units", units[k]});
+    EXPECT_EQ(result.exit_status, 1) << result.err;  // GHI: no response, as always
+    EXPECT_EQ(stationxml_schema_errors(result.out), "") << units[k];
+    for (int other = 0; other < 3; ++other) {
+      EXPECT_EQ(result.out.find(names[other]) != std::string::npos, other == k) << units[k];
+    }
+    documents.push_back(read_stationxml(result.out));
+  }
+  const std::vector<DocumentChannel>& displacement = documents[0];
+  int pole_zero = 0, lists = 0;
+  for (int k = 1; k < 3; ++k) {
+    ASSERT_EQ(documents[k].size(), displacement.size());
+    for (std::size_t i = 0; i < displacement.size(); ++i) {
+      const DocumentChannel& d = displacement[i];
+      const DocumentChannel& c = documents[k][i];
+      const std::string id = std::string(units[k]) + " " + c.station + "." + c.channel + " " + c.start;
+      ASSERT_EQ(c.has_pole_zero, d.has_pole_zero) << id;
+      if (d.has_pole_zero) {
+        ++pole_zero;
+        for (const double f : {0.01, 0.2, 1.0, 4.5, 30.0}) {
+          const std::complex<double> expected =
+              d.evaluate(f) / std::pow(std::complex<double>(0.0, 2.0 * M_PI * f), k);
+          EXPECT_LT(std::abs(c.evaluate(f) - expected), 1e-9 * std::abs(expected))
+              << id << " at " << f << " Hz";
+        }
+        const double fn = c.sensitivity_frequency;
+        EXPECT_NEAR(std::fabs(c.sensitivity), std::abs(c.evaluate(fn)),
+                    1e-9 * std::fabs(c.sensitivity)) << id;
+      }
+      ASSERT_EQ(c.list.size(), d.list.size()) << id;
+      for (std::size_t j = 0; j < d.list.size(); ++j) {
+        ++lists;
+        const double f = d.list[j][0];
+        EXPECT_EQ(c.list[j][0], f);
+        const double amplitude = d.list[j][1] / std::pow(2.0 * M_PI * f, k);
+        EXPECT_NEAR(c.list[j][1], amplitude, 1e-9 * amplitude) << id;
+        double shift = std::fmod(c.list[j][2] - d.list[j][2] + 90.0 * k, 360.0);
+        EXPECT_NEAR(std::fabs(shift) == 360.0 ? 0.0 : shift, 0.0, 1e-9) << id;
+      }
+    }
+  }
+  EXPECT_GT(pole_zero, 0);
+  EXPECT_GT(lists, 0);
+}
+
 TEST_P(InventoryStationXmlCheckTest, CheckFindsEveryKindAndNothingElse) {
   database().create_calibration_table(false);
   const std::string sac =
@@ -506,6 +620,13 @@ TEST_P(InventoryStationXmlCheckTest, OptionsOfStationXmlAndCheck) {
        "kalvynex-inventory: --stations belongs to export --format sacpz or stationxml" + hint},
       {{"export", "-f", "sac", "--stations", "s.csv"}, 2,
        "kalvynex-inventory: export: --stations applies to the sacpz and stationxml formats only" + hint},
+      {{"export", "-f", "stationxml", "--units", "m/s"}, 2,
+       "kalvynex-inventory: export: unknown units 'm/s' (displacement, velocity or "
+       "acceleration)" + hint},
+      {{"export", "-f", "sacpz", "--units", "velocity"}, 2,
+       "kalvynex-inventory: export: --units applies to the stationxml format only" + hint},
+      {{"list", "--units", "velocity"}, 2,
+       "kalvynex-inventory: --units belongs to export --format stationxml" + hint},
       {{"export", "-f", "stationxml", "-t", "QEV"}, 2,
        "kalvynex-inventory: export: --type-out applies to the sac and fap formats only" + hint},
       {{"export", "-f", "stationxml", "--stations", "no-such.csv"}, 2,

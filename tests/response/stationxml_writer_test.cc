@@ -48,7 +48,19 @@ std::string write(const std::vector<std::pair<ChannelEpoch, StationPlace>>& chan
   info.module = "kalvynex-inventory test";
   info.created_seconds = 1700000000;
   EXPECT_TRUE(writer.begin(info));
-  for (const auto& [e, p] : channels) EXPECT_TRUE(writer.add_channel(e, p));
+  // Each network and station starts with its earliest channel, as readers
+  // expect of them.
+  auto earliest = [&channels](const ChannelEpoch& of, bool station) {
+    ElementDates dates;
+    for (const auto& [e, p] : channels) {
+      if (e.codes.network != of.codes.network || (station && e.codes.sta != of.codes.sta)) continue;
+      if (!dates.start || xml_date_time(e.start) < xml_date_time(*dates.start)) dates.start = e.start;
+    }
+    return dates;
+  };
+  for (const auto& [e, p] : channels) {
+    EXPECT_TRUE(writer.add_channel(e, p, earliest(e, false), earliest(e, true)));
+  }
   EXPECT_TRUE(writer.finish());
   return out;
 }
@@ -98,7 +110,7 @@ TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
   EXPECT_EQ(channels[0].end, "2005-02-28T23:59:59Z");
   EXPECT_EQ(channels[1].end, "");
   EXPECT_EQ(channels[2].location, "");
-  EXPECT_EQ(channels[3].location, "??");
+  EXPECT_EQ(channels[3].location, "");  // stored as "??"
   EXPECT_EQ(channels[3].start, "2015-06-01T12:30:05Z");
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(channels[i].station, "ABC");
@@ -149,6 +161,114 @@ TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
   }
   EXPECT_EQ(list.sensitivity_frequency, 3.0);
   EXPECT_EQ(list.sensitivity, 1e6 / 4.4e-5);
+}
+
+TEST(StationXmlWriterTest, NetworkAndStationDatesAreWrittenWhenKnown) {
+  const auto e1 = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1), Timestamp{-1}, 1.0);
+  const auto e2 = epoch("XX", "DEF", "00", "BHZ", Timestamp::at(2002, 1, 1), Timestamp{-1}, 1.0);
+  ElementDates network;
+  network.start = Timestamp::at(2001, 1, 1);
+  ElementDates station;
+  station.start = Timestamp::at(2001, 1, 1);
+  station.end = Timestamp::at(2009, 12, 31, 23, 59, 59);
+  std::string out;
+  StationXmlWriter writer([&out](const char* data, std::size_t size) {
+    out.append(data, size);
+    return true;
+  });
+  StationXmlDocumentInfo info;
+  ASSERT_TRUE(writer.begin(info));
+  ASSERT_TRUE(writer.add_channel(e1, StationPlace{}, network, station));
+  // Dates given with a channel of an open station or network are not used.
+  ElementDates def;
+  def.start = Timestamp::at(2002, 1, 1);
+  ASSERT_TRUE(writer.add_channel(e2, StationPlace{}, ElementDates{station}, def));
+  ASSERT_TRUE(writer.finish());
+  EXPECT_EQ(stationxml_schema_errors(out), "");
+  EXPECT_NE(out.find("<Network code=\"XX\" startDate=\"2001-01-01T00:00:00Z\">"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("<Station code=\"ABC\" startDate=\"2001-01-01T00:00:00Z\" "
+                     "endDate=\"2009-12-31T23:59:59Z\">"),
+            std::string::npos);
+  EXPECT_NE(out.find("<Station code=\"DEF\" startDate=\"2002-01-01T00:00:00Z\">"),
+            std::string::npos);
+}
+
+TEST(StationXmlWriterTest, ResponsesInOtherUnitsDivideByTwoPiIfPerOrder) {
+  using Roots = std::vector<C>;
+  const Roots poles = {C(-4.443, 4.443), C(-4.443, -4.443)};
+  const C tiny(0.0, 1e-300);  // next to the origin, not at it
+  const struct {
+    Roots zeros;
+    GroundUnits units;
+    Roots zeros_after;
+    std::size_t poles_added;
+  } rows[] = {
+      {{C(0, 0), C(0, 0), C(-15, 0)}, GroundUnits::kDisplacement, {C(0, 0), C(0, 0), C(-15, 0)}, 0},
+      {{C(0, 0), C(0, 0), C(-15, 0)}, GroundUnits::kVelocity, {C(0, 0), C(-15, 0)}, 0},
+      {{C(0, 0), C(0, 0), C(-15, 0)}, GroundUnits::kAcceleration, {C(-15, 0)}, 0},
+      {{C(-15, 0), C(0, 0)}, GroundUnits::kAcceleration, {C(-15, 0)}, 1},
+      {{C(-15, 0)}, GroundUnits::kVelocity, {C(-15, 0)}, 1},
+      {{}, GroundUnits::kAcceleration, {}, 2},
+      {{tiny}, GroundUnits::kVelocity, {tiny}, 1},
+  };
+  for (const auto& row : rows) {
+    PoleZeroResponse stored;
+    stored.zeros = row.zeros;
+    stored.poles = poles;
+    stored.constant = -4.0e8;
+    const PoleZeroResponse converted = pole_zero_in_units(stored, row.units);
+    const std::string what = std::to_string(row.zeros.size()) + " zeros, order " +
+                             std::to_string(static_cast<int>(row.units));
+    EXPECT_EQ(converted.zeros, row.zeros_after) << what;
+    ASSERT_EQ(converted.poles.size(), poles.size() + row.poles_added) << what;
+    for (std::size_t i = poles.size(); i < converted.poles.size(); ++i) {
+      EXPECT_EQ(converted.poles[i], C(0, 0)) << what;
+    }
+    EXPECT_EQ(converted.constant, stored.constant);
+    for (const double f : {0.01, 1.0, 7.3}) {
+      const C expected = evaluate_pole_zero(stored, f) /
+                         std::pow(C(0.0, 2.0 * M_PI * f), static_cast<int>(row.units));
+      EXPECT_LT(std::abs(evaluate_pole_zero(converted, f) - expected), 1e-12 * std::abs(expected))
+          << what << " at " << f << " Hz";
+    }
+  }
+
+  // FAP: micrometres per count times (2 pi f)^k; -90 degrees per order,
+  // wrapped into -360..360 as written.
+  const std::vector<FapTriplet> fap = {{0.5, 2.0, 10.0}, {2.0, 3.0, -300.0}};
+  const struct {
+    GroundUnits units;
+    double amplitude[2], phase[2];
+  } fap_rows[] = {
+      {GroundUnits::kDisplacement, {2.0, 3.0}, {10.0, -300.0}},
+      {GroundUnits::kVelocity, {2.0 * M_PI, 3.0 * 4.0 * M_PI}, {-80.0, -390.0 + 360.0}},
+      {GroundUnits::kAcceleration,
+       {2.0 * M_PI * M_PI, 3.0 * 16.0 * M_PI * M_PI},
+       {-170.0, -480.0 + 360.0}},
+  };
+  for (const auto& row : fap_rows) {
+    const std::vector<FapTriplet> converted = fap_in_units(fap, row.units);
+    ASSERT_EQ(converted.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(converted[i].frequency, fap[i].frequency);
+      EXPECT_NEAR(converted[i].amplitude, row.amplitude[i], 1e-12 * row.amplitude[i]);
+      EXPECT_EQ(converted[i].phase, row.phase[i]) << static_cast<int>(row.units) << " " << i;
+    }
+  }
+  EXPECT_STREQ(ground_units_name(GroundUnits::kDisplacement), "m");
+  EXPECT_STREQ(ground_units_name(GroundUnits::kVelocity), "m/s");
+  EXPECT_STREQ(ground_units_name(GroundUnits::kAcceleration), "m/s**2");
+}
+
+TEST(StationXmlWriterTest, LocationsMeaningNoneAreWrittenEmpty) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"??", ""}, {"--", ""}, {"", ""}, {"00", "00"}, {"?", "?"}, {"-", "-"},
+      {"???", "???"}, {"---", "---"}, {" ?", " ?"}, {"1?", "1?"}};
+  for (const auto& [stored, written] : cases) {
+    EXPECT_EQ(xml_location_code(stored), written) << stored;
+  }
 }
 
 TEST(StationXmlWriterTest, PhasesAreWrappedIntoTheSchemaRangeByWholeTurns) {

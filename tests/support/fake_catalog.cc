@@ -68,6 +68,37 @@ Status FakeCatalog::find_channels(const CalibrationSelection&,
   return count(CatalogCall::kFindChannels);
 }
 
+Status FakeCatalog::find_channel_spans(const CalibrationSelection&,
+                                       std::vector<ChannelSpan>* spans) {
+  spans->clear();
+  auto time_key = [](const Timestamp& t) {
+    return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
+  };
+  for (const FakePeriod& fake : periods_) {
+    const CatalogPeriod& p = fake.period;
+    auto span = std::find_if(spans->begin(), spans->end(),
+                             [&p](const ChannelSpan& s) { return s.codes == p.codes; });
+    if (span == spans->end()) {
+      ChannelSpan first;
+      first.codes = p.codes;
+      first.last_end = Timestamp{-1};
+      span = spans->insert(spans->end(), first);
+    }
+    // As the database query: starts of the years 1 to 9999 only.
+    if (is_calendar_time(p.startdate) &&
+        (!is_calendar_time(span->first_start) ||
+         time_key(p.startdate) < time_key(span->first_start))) {
+      span->first_start = p.startdate;
+    }
+    if (is_open_end(p.enddate)) {
+      span->any_open = true;
+    } else if (is_open_end(span->last_end) || time_key(span->last_end) < time_key(p.enddate)) {
+      span->last_end = p.enddate;
+    }
+  }
+  return count(CatalogCall::kFindChannelSpans);
+}
+
 Status FakeCatalog::open_periods(const ChannelCodes& codes, const CalibrationSelection&,
                                  bool with_texts) {
   open_.clear();

@@ -27,6 +27,7 @@ enum class CatalogCall {
   kConnect,
   kCheckTable,
   kFindChannels,
+  kFindChannelSpans,
   kOpenPeriods,
   kNextPeriod,
   kReadTexts,
@@ -49,6 +50,9 @@ class FakeCatalog : public PeriodCatalog {
   Status check_table() override;
   Status find_channels(const CalibrationSelection& selection,
                        std::vector<ChannelCodes>* channels) override;
+  // From the periods given, as the database would group them.
+  Status find_channel_spans(const CalibrationSelection& selection,
+                            std::vector<ChannelSpan>* spans) override;
   Status open_periods(const ChannelCodes& codes, const CalibrationSelection& selection,
                       bool with_texts) override;
   Status next_period(CatalogPeriod* period, bool* found) override;

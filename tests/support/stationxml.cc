@@ -3,9 +3,13 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "tests/support/process.h"
@@ -72,6 +76,86 @@ struct Document {
 
 }  // namespace
 
+namespace {
+
+std::string json_string(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// A number as JSON: shortest exact form; null for inf and nan.
+std::string json_number(double value) {
+  if (!std::isfinite(value)) return "null";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+std::string json_roots(const std::vector<std::complex<double>>& roots) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    if (i > 0) out += ",";
+    out += "[" + json_number(roots[i].real()) + "," + json_number(roots[i].imag()) + "]";
+  }
+  return out + "]";
+}
+
+// With KALVYNEX_STATIONXML_DIR set, a valid document that holds a pole-zero
+// stage and no response list (which that parser does not read) is kept there with what read_stationxml finds in it (NAME.xml and
+// NAME.json), for tests/js/read_stationxml.mjs to read with a third-party
+// parser once the tests have run.
+void keep_document(const std::string& document) {
+  const char* dir = std::getenv("KALVYNEX_STATIONXML_DIR");
+  if (dir == nullptr || *dir == '\0') return;
+  std::vector<DocumentChannel> channels;
+  try {
+    channels = read_stationxml(document);
+  } catch (const std::runtime_error&) {
+    return;
+  }
+  bool pole_zero = false;
+  bool list = false;
+  std::string json = "[";
+  for (std::size_t i = 0; i < channels.size(); ++i) {
+    const DocumentChannel& c = channels[i];
+    pole_zero = pole_zero || c.has_pole_zero;
+    list = list || !c.list.empty();
+    if (i > 0) json += ",\n";
+    json += "{\"network\":" + json_string(c.network) + ",\"station\":" + json_string(c.station) +
+            ",\"location\":" + json_string(c.location) + ",\"channel\":" +
+            json_string(c.channel) + ",\"start\":" + json_string(c.start) +
+            ",\"has_pole_zero\":" + (c.has_pole_zero ? "true" : "false");
+    if (c.has_pole_zero) {
+      json += ",\"sensitivity\":" + json_number(c.sensitivity) + ",\"normalization_factor\":" +
+              json_number(c.normalization_factor) + ",\"zeros\":" + json_roots(c.zeros) +
+              ",\"poles\":" + json_roots(c.poles);
+    }
+    json += "}";
+  }
+  json += "]\n";
+  if (!pole_zero || list) return;
+  static int count = 0;
+  const std::string base = std::string(dir) + "/doc-" + std::to_string(getpid()) + "-" +
+                           std::to_string(++count);
+  std::ofstream(base + ".json", std::ios::binary) << json;
+  std::ofstream(base + ".xml", std::ios::binary) << document;
+}
+
+}  // namespace
+
 std::string stationxml_schema_errors(const std::string& document) {
   TempDir dir;
   const std::string file = dir.write_file("document.xml", document);
@@ -79,7 +163,10 @@ std::string stationxml_schema_errors(const std::string& document) {
       "/usr/bin/xmllint",
       {"--noout", "--nonet", "--schema",
        std::string(KALVYNEX_SOURCE_DIR) + "/tests/data/fdsn-station-1.2.xsd", file});
-  if (r.exit_status == 0) return "";
+  if (r.exit_status == 0) {
+    keep_document(document);
+    return "";
+  }
   return r.err.empty() ? "xmllint exit status " + std::to_string(r.exit_status) : r.err;
 }
 

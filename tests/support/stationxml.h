@@ -10,7 +10,10 @@
 namespace kalvynex {
 
 // Runs xmllint --schema with tests/data/fdsn-station-1.2.xsd on `document`;
-// empty when it validates, else what xmllint said.
+// empty when it validates, else what xmllint said. With the environment
+// variable KALVYNEX_STATIONXML_DIR set, a valid document with a pole-zero
+// stage and no response list is also kept in that directory, with what read_stationxml reads
+// from it as JSON, for the third-party reader's test (tests/js).
 std::string stationxml_schema_errors(const std::string& document);
 
 struct DocumentChannel {
