@@ -101,6 +101,21 @@ void check_finding(const Finding& f) {
     FUZZ_CHECK(kalvynex_fuzz::undo_backslash_escapes(value, &text));
     FUZZ_CHECK(text == member.value);
   }
+  // Then the numeric members of the kind, if any: each a finite JSON number.
+  while (json.compare(pos, 2, ", ") == 0) {
+    pos += 2;
+    std::string name;
+    FUZZ_CHECK(kalvynex_fuzz::read_json_string(json, &pos, &name));
+    FUZZ_CHECK(json.compare(pos, 2, ": ") == 0);
+    pos += 2;
+    const std::size_t begin = pos;
+    while (pos < json.size() && std::strchr("+-.0123456789eE", json[pos]) != nullptr &&
+           json[pos] != '\0') {
+      ++pos;
+    }
+    FUZZ_CHECK(pos > begin);
+    FUZZ_CHECK(json[begin] == '-' || (json[begin] >= '0' && json[begin] <= '9'));
+  }
   FUZZ_CHECK(pos + 1 == json.size() && json[pos] == '}');
 }
 
