@@ -3,8 +3,10 @@
 //
 // - each connection has a thread of its own, and at most `connections`
 //   connections (`connections_per_client` from one address) are open;
-// - the request line and the headers must fit in `connection_memory`
-//   (a longer request line is answered 414, longer headers 431);
+// - a request target (path and query) longer than `max_target` is answered
+//   414; the request line and the headers must fit in `connection_memory`,
+//   or libmicrohttpd answers 414 (431 for the headers) itself, with a short
+//   HTML body of its own;
 // - a body longer than `max_body` is read to its end and thrown away, then
 //   answered 413 (at once, before the body is sent, when the client asks
 //   "Expect: 100-continue");
@@ -71,6 +73,7 @@ bool decode_form(const std::string& text, std::vector<FormField>* out, std::stri
 struct HttpLimits {
   unsigned connections = 256;
   unsigned connections_per_client = 64;
+  std::size_t max_target = 16 * 1024;
   std::size_t connection_memory = 64 * 1024;
   std::size_t max_body = 1024 * 1024;
   unsigned request_seconds = 10;
