@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,6 +30,9 @@ class ServeTest : public ::testing::Test {
     database_ = std::make_unique<ScratchDatabase>(Backend::SQLite, dir_.path());
     database_->create_calibration_table();
     dir_.write_file("odbc.ini", database_->odbc_ini_section(kDsn));
+  }
+
+  void start(const std::string& workers = "2") {
     ProcessOptions options;
     options.environment.emplace("ODBCINI", dir_.path() + "/odbc.ini");
     options.environment.emplace("QEV", std::nullopt);
@@ -37,7 +41,7 @@ class ServeTest : public ::testing::Test {
     options.argument0 = dir_.path() + "/kalvynex-inventory";
     options.working_directory = dir_.path();
     service_ = std::make_unique<ServiceProcess>(
-        std::vector<std::string>{"--dsn", kDsn, "--workers", "2"}, options);
+        std::vector<std::string>{"--dsn", kDsn, "--workers", workers}, options);
   }
 
   // Stops the service as its unit would: it must end by itself, status 0.
@@ -66,6 +70,7 @@ struct Exchange {
 const std::string kQuery = "/fdsnws/station/1/query";
 
 TEST_F(ServeTest, AnswersEachKindOfRequest) {
+  start();
   std::string many_parameters = kQuery + "?";
   for (int i = 0; i < 10000; ++i) many_parameters += "n=1&";
   std::string two_thousand = kQuery + "?";
@@ -168,6 +173,7 @@ TEST_F(ServeTest, AnswersEachKindOfRequest) {
 
 // An error document names the request and the service: the whole layout.
 TEST_F(ServeTest, ErrorDocumentNamesTheRequest) {
+  start();
   const HttpReply reply = get(kQuery + "?bogus=1");
   ASSERT_EQ(reply.status, 400);
   const std::string base = "http://127.0.0.1:" + std::to_string(service_->port()) + "/";
@@ -185,6 +191,7 @@ TEST_F(ServeTest, ErrorDocumentNamesTheRequest) {
 // others are answered all along, and each of those is cut off with a 408
 // once its request has taken 10 seconds.
 TEST_F(ServeTest, HostileConnectionsDoNotHoldTheService) {
+  start();
   std::vector<int> idle;
   for (int i = 0; i < 50; ++i) {
     const int fd = connect_local(service_->port());
@@ -230,6 +237,22 @@ TEST_F(ServeTest, HostileConnectionsDoNotHoldTheService) {
     EXPECT_GT(recv(fd, buffer, sizeof buffer, MSG_DONTWAIT), 0);
     close(fd);
   }
+}
+
+// While the database is away the queries are answered 503 with a line of
+// the service's own (the driver's words go to the log only); once it is
+// back, the next query is answered without a restart.
+TEST_F(ServeTest, ComesBackAfterTheDatabase) {
+  const std::string file = database_->database_name();
+  ASSERT_EQ(std::rename(file.c_str(), (file + ".away").c_str()), 0);
+  start("1");
+  const HttpReply away = get(kQuery + "?net=XX");
+  EXPECT_EQ(away.status, 503);
+  EXPECT_EQ(away.body.substr(0, away.body.find("\n\nUsage")),
+            "Error 503: Service Unavailable\n\nDatabase unavailable; try again later");
+  EXPECT_NE(service_->err().find("CALIBRATION"), std::string::npos) << service_->err();
+  ASSERT_EQ(std::rename((file + ".away").c_str(), file.c_str()), 0);
+  EXPECT_EQ(get(kQuery + "?net=XX").status, 200);
 }
 
 }  // namespace
