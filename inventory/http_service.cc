@@ -22,6 +22,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The most bytes libmicrohttpd asks of a stream at once.
+constexpr std::size_t kStreamBlock = std::size_t{16} * 1024;
+
 std::string address_text(const sockaddr* address) {
   char text[INET6_ADDRSTRLEN] = "";
   if (address == nullptr) return "-";
@@ -73,14 +76,14 @@ bool parse_listen_address(const std::string& text, ListenAddress* out, std::stri
                                  : inet_pton(AF_INET, host.c_str(), &v4) == 1;
   const bool port_ok = !port.empty() && port.size() <= 5 &&
                        port.find_first_not_of("0123456789") == std::string::npos &&
-                       std::atoi(port.c_str()) <= 65535;
+                       std::strtol(port.c_str(), nullptr, 10) <= 65535;
   if (!host_ok || !port_ok) {
     *error = "invalid listen address '" + text +
              "' (ADDRESS:PORT with a numeric address, e.g. 127.0.0.1:8080 or [::1]:8080)";
     return false;
   }
   out->host = host;
-  out->port = std::atoi(port.c_str());
+  out->port = static_cast<int>(std::strtol(port.c_str(), nullptr, 10));
   return true;
 }
 
@@ -438,7 +441,7 @@ class HttpService::Callbacks {
     if (answer.stream) {
       auto* reader = new StreamReader{answer.stream, &self->breaking_};
       exchange->stream = answer.stream;
-      response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 16 * 1024, read_stream,
+      response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kStreamBlock, read_stream,
                                                    reader, free_stream);
       if (response == nullptr) free_stream(reader);
     } else {

@@ -73,9 +73,9 @@ bool decode_form(const std::string& text, std::vector<FormField>* out, std::stri
 struct HttpLimits {
   unsigned connections = 256;
   unsigned connections_per_client = 64;
-  std::size_t max_target = 16 * 1024;
-  std::size_t connection_memory = 64 * 1024;
-  std::size_t max_body = 1024 * 1024;
+  std::size_t max_target = std::size_t{16} * 1024;
+  std::size_t connection_memory = std::size_t{64} * 1024;
+  std::size_t max_body = std::size_t{1024} * 1024;
   unsigned request_seconds = 10;
   unsigned idle_seconds = 30;
 };
@@ -98,7 +98,7 @@ struct HttpRequest {
 // fail, so the writer stops.
 class BodyStream {
  public:
-  explicit BodyStream(std::size_t capacity = 64 * 1024) : capacity_(capacity) {}
+  explicit BodyStream(std::size_t capacity = std::size_t{64} * 1024) : capacity_(capacity) {}
   BodyStream(const BodyStream&) = delete;
   BodyStream& operator=(const BodyStream&) = delete;
 

@@ -224,7 +224,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     if (workers) {
       const bool digits = !workers->empty() && workers->size() <= 2 &&
                           workers->find_first_not_of("0123456789") == std::string::npos;
-      const int count = digits ? std::atoi(workers->c_str()) : 0;
+      const int count = digits ? static_cast<int>(std::strtol(workers->c_str(), nullptr, 10)) : 0;
       if (count < 1 || count > kMaxServeWorkers) {
         *error = string_printf("serve: invalid --workers '%s' (a number from 1 to %d)",
                                workers->c_str(), kMaxServeWorkers);
