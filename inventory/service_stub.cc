@@ -36,6 +36,7 @@ bool parse_station_query(const std::vector<QueryParameter>& parameters, StationQ
       out->format = p.value == "xml" ? QueryFormat::kXml : QueryFormat::kText;
     else if (name == "level" && p.value == "channel") out->level = QueryLevel::kChannel;
     else if (name == "level" && p.value == "station") out->level = QueryLevel::kStation;
+    else if (name == "level" && p.value == "response") out->level = QueryLevel::kResponse;
     else if (name == "nodata" && (p.value == "204" || p.value == "404"))
       out->nodata = std::atoi(p.value.c_str());
     else {

@@ -239,6 +239,30 @@ TEST_F(ServeTest, HostileConnectionsDoNotHoldTheService) {
   }
 }
 
+// A client that leaves in the middle of a long answer frees the only
+// database connection at once: the next query is answered, not kept
+// waiting for a connection that a blocked document holds.
+TEST_F(ServeTest, ClientLeavingFreesItsConnection) {
+  database_->execute(
+      "INSERT INTO CALIBRATION WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
+      "WHERE i < 2999) SELECT 'BG', '00', 'S' || (i / 100), 'BHZ', "
+      "printf('%04d-01-01 00:00:00', 1000 + i % 100), printf('%04d-12-31 00:00:00', 1000 + i % "
+      "100), SENS, ID_SENS, FREQ, ID_FREQ, SAC, FAP, LDDATE FROM n, (SELECT * FROM CALIBRATION "
+      "WHERE STA = 'ABC' AND CHAN = 'BHZ' LIMIT 1)");
+  start("1");
+  const int fd = connect_local(service_->port());
+  ASSERT_GE(fd, 0);
+  const std::string request = http_request("GET", kQuery + "?net=BG&level=response");
+  ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(request.size()));
+  char buffer[1024];
+  ASSERT_GT(recv(fd, buffer, sizeof buffer, 0), 0);
+  close(fd);
+  const auto asked = Clock::now();
+  EXPECT_EQ(get(kQuery + "?net=XX").status, 200);
+  EXPECT_LT(Clock::now() - asked, std::chrono::seconds(5));
+}
+
 // While the database is away the queries are answered 503 with a line of
 // the service's own (the driver's words go to the log only); once it is
 // back, the next query is answered without a restart.
