@@ -549,6 +549,10 @@ void HttpService::watch_requests() {
 void HttpService::stop(std::chrono::seconds drain) {
   if (daemon_ == nullptr) return;
   listen_socket_ = MHD_quiesce_daemon(daemon_);
+  // Closed only after the daemon has stopped (a thread of it may still hold
+  // it), but refusing connections at once: a client is told now rather
+  // than left waiting in the backlog.
+  if (listen_socket_ >= 0) shutdown(listen_socket_, SHUT_RDWR);
   {
     std::unique_lock<std::mutex> lock(watch_mutex_);
     watch_changed_.wait_for(lock, drain, [this] { return answering_ == 0; });

@@ -263,6 +263,40 @@ TEST_F(ServeTest, ClientLeavingFreesItsConnection) {
   EXPECT_LT(Clock::now() - asked, std::chrono::seconds(5));
 }
 
+// SIGTERM in the middle of an answer: the answer is sent whole, no new
+// connection is taken, and the service ends with status 0.
+TEST_F(ServeTest, StopsAfterTheAnswersUnderWay) {
+  database_->execute(
+      "INSERT INTO CALIBRATION WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
+      "WHERE i < 999) SELECT 'BG', '00', 'S' || (i / 100), 'BHZ', "
+      "printf('%04d-01-01 00:00:00', 1000 + i % 100), printf('%04d-12-31 00:00:00', 1000 + i % "
+      "100), SENS, ID_SENS, FREQ, ID_FREQ, SAC, FAP, LDDATE FROM n, (SELECT * FROM CALIBRATION "
+      "WHERE STA = 'ABC' AND CHAN = 'BHZ' LIMIT 1)");
+  start();
+  const int fd = connect_local(service_->port());
+  ASSERT_GE(fd, 0);
+  const std::string request =
+      http_request("GET", kQuery + "?net=BG&level=response");
+  ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(request.size()));
+  std::string raw;
+  char buffer[4096];
+  ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+  ASSERT_GT(n, 0);
+  raw.append(buffer, static_cast<std::size_t>(n));
+  service_->signal(SIGTERM);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_LT(connect_local(service_->port()), 0);
+  while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) {
+    raw.append(buffer, static_cast<std::size_t>(n));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  close(fd);
+  EXPECT_EQ(raw.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+  // The chunked body's last chunk came.
+  EXPECT_EQ(raw.substr(raw.size() - 5), "0\r\n\r\n");
+}
+
 // While the database is away the queries are answered 503 with a line of
 // the service's own (the driver's words go to the log only); once it is
 // back, the next query is answered without a restart.

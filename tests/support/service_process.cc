@@ -92,6 +92,10 @@ void ServiceProcess::end() {
   err_fd_ = -1;
 }
 
+void ServiceProcess::signal(int signal_number) {
+  if (pid_ > 0) kill(pid_, signal_number);
+}
+
 int ServiceProcess::stop(int signal_number) {
   if (pid_ <= 0) return -1;
   kill(pid_, signal_number);

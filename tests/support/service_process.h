@@ -29,6 +29,9 @@ class ServiceProcess {
 
   int port() const { return port_; }
 
+  // Sends `signal_number` and returns.
+  void signal(int signal_number);
+
   // Sends `signal_number` and waits at most 60 seconds for the end: the
   // exit status (128 + signal when a signal ended it), -1 when it runs on.
   int stop(int signal_number);
