@@ -527,8 +527,16 @@ void HttpService::watch_requests() {
           peer_size != watch.peer_size || std::memcmp(&peer, &watch.peer, peer_size) != 0) {
         continue;
       }
+      // Of the request under way only what was set before its exchange was
+      // listed: its connection's thread writes the rest unlocked.
       HttpRequest request;
-      if (watch.exchange != nullptr) request = watch.exchange->request;
+      if (watch.exchange != nullptr) {
+        request.target = watch.exchange->request.target;
+        request.path = watch.exchange->request.path;
+        request.query = watch.exchange->request.query;
+        request.client = watch.exchange->request.client;
+        request.received = watch.exchange->request.received;
+      }
       if (watch.first) {
         const std::string bytes = raw_answer(handler_.error(
             request, 408,
