@@ -65,7 +65,8 @@ std::string wadl_document() {
   };
   std::string params;
   for (const auto& p : kParameters) {
-    params += string_printf("        <param name=\"%s\" style=\"query\" type=\"%s\"/>\n", p[0], p[1]);
+    params += string_printf("        <param name=\"%s\" style=\"query\" type=\"%s\"/>\n",
+                            p[0], p[1]);
   }
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<application xmlns=\"http://wadl.dev.java.net/2009/02\"\n"
@@ -180,8 +181,9 @@ class StationService : public HttpHandler {
     document.explanation = explanation;
     document.base_url = base_url;
     // The request's URL: the target under the base URL's scheme and host.
+    const std::size_t scheme = base_url.find("://");
     const std::size_t host_end =
-        base_url.find('/', base_url.find("://") == std::string::npos ? 0 : base_url.find("://") + 3);
+        base_url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
     document.request = (host_end == std::string::npos ? base_url : base_url.substr(0, host_end)) +
                        request.target;
     document.submitted = request.received != 0 ? request.received : std::time(nullptr);
@@ -223,7 +225,9 @@ class StationService : public HttpHandler {
       answer.headers.emplace_back("Allow", path == kQueryPath ? "GET, HEAD, POST" : "GET, HEAD");
       return answer;
     }
-    if (path == kVersionPath) return plain(200, kTextType, std::string(kStationServiceVersion) + "\n");
+    if (path == kVersionPath) {
+      return plain(200, kTextType, std::string(kStationServiceVersion) + "\n");
+    }
     if (path == kWadlPath) return plain(200, kXmlType, wadl_document());
     if (path == kQueryPath || path == kSacPzPath) return query(request);
     if (path == kPeriodPath) return period(request);

@@ -215,7 +215,8 @@ HttpReply http_exchange(int port, const std::string& request, std::chrono::milli
 
 std::string http_request(const std::string& method, const std::string& target,
                          const std::string& body) {
-  std::string request = method + " " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n";
+  std::string request =
+      method + " " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n";
   if (!body.empty() || method == "POST" || method == "PUT") {
     request += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   }
