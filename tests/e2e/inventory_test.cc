@@ -182,19 +182,9 @@ class InventoryTest : public E2eTest {
 
   ProcessResult inventory(std::vector<std::string> arguments, bool connected = true,
                           std::function<void()> before_exec = {}) const {
-    if (connected) {
-      arguments.insert(arguments.end(), {"--dsn", kDsn, "--user", database_user()});
-    }
     ProcessOptions options;
-    options.environment.emplace("ODBCINI", dir().path() + "/odbc.ini");
-    options.environment.emplace("QEV", std::nullopt);
-    options.environment.emplace("WINDIR", std::nullopt);
-    options.environment.emplace("KALVYNEX_PASSWORD", password());
-    options.environment.emplace("SOURCE_DATE_EPOCH", "1700000000");
-    options.argument0 = dir().path() + "/kalvynex-inventory";
-    options.working_directory = dir().path();
     options.before_exec = std::move(before_exec);
-    return run_process(KALVYNEX_INVENTORY_BINARY, arguments, options);
+    return run_inventory(std::move(arguments), connected, std::move(options));
   }
 
   std::string database_user() const { return const_cast<InventoryTest*>(this)->database().user(); }
