@@ -185,7 +185,12 @@ CommandResult write_span_levels(std::vector<ChannelSpan> spans, Reporter& report
   std::map<std::string, std::map<std::string, StationPlace>> networks;
   std::vector<ChannelSpan> taken;
   for (ChannelSpan& span : spans) {
-    if (!has_usable_codes(span.codes) || !is_calendar_time(span.first_start)) continue;
+    // As the walk of the other levels passes them over: a code no document
+    // may hold (reported once per channel), a start that is no calendar time.
+    CatalogPeriod first;
+    first.codes = span.codes;
+    first.startdate = span.first_start;
+    if (!reporter.usable_codes(first) || !is_calendar_time(span.first_start)) continue;
     const StationPlace place = places.find(span.codes.network, span.codes.sta);
     if (!places.in_area(place)) continue;
     networks[span.codes.network].emplace(span.codes.sta, place);

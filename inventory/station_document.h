@@ -1,7 +1,8 @@
 // The documents of a selection, written as the periods come: StationXML at
 // a level (the stationxml export and the station service), the FDSN text
-// lines of the station service, and sacpz text. Only the current period is
-// in memory, so memory stays flat however large the answer.
+// lines of the station service, and sacpz text. Only the current period
+// (and, for the dates of networks and stations, one span per channel) is in
+// memory, so memory stays flat however large the answer.
 #ifndef KALVYNEX_INVENTORY_STATION_DOCUMENT_H_
 #define KALVYNEX_INVENTORY_STATION_DOCUMENT_H_
 

@@ -123,6 +123,9 @@ TEST(StationDocumentTest, EachLevelOfTheExportValidates) {
     EXPECT_EQ(run.out.find("<Station code=\"GHI\"") != std::string::npos, row.stations);
     EXPECT_EQ(read_stationxml(run.out).size(), row.channels ? 5u : 0u);
     EXPECT_EQ(run.out.find("<Response>") != std::string::npos, row.responses);
+    if (row.responses) {  // the Scale of the text lines below
+      EXPECT_EQ(read_stationxml(run.out)[0].sensitivity, 600059834.8685594);
+    }
     // DEF has no place: named once at the levels that write stations.
     EXPECT_EQ(run.err.find("station XX.DEF is not in the stations file") != std::string::npos,
               row.stations);
