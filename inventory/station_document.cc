@@ -293,7 +293,7 @@ CommandResult write_station_document(PeriodWalk& walk, Reporter& reporter,
     // The document starts with the first period written, so that a
     // selection that matches nothing (or only skipped periods) leaves no
     // file behind.
-    const Outcome begun = document.begin();
+    Outcome begun = document.begin();
     if (!begun.is_done()) return begun;
     if (!document.xml()) {
       return document.line(
