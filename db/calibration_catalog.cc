@@ -81,6 +81,12 @@ void add_row_tree(const std::vector<SelectionRow>& rows, std::size_t first, std:
     *sql += ")";
     return;
   }
+  // The times of a row are bound as texts, which every database reads as
+  // times when it compares them with a date column: psqlODBC writes a
+  // timestamp parameter as "$N::timestamp" into a buffer that cuts it to
+  // "$1000::timestam" from the thousandth parameter on, and a thousand lines
+  // reach that far. (The other times come before the lines, within the
+  // first few hundred parameters.)
   const SelectionRow& row = rows[first];
   *sql += "(NETWORK like ? escape '!' and STA like ? escape '!' and LOCATION like ? escape '!'"
           " and CHAN like ? escape '!'";
@@ -90,11 +96,11 @@ void add_row_tree(const std::vector<SelectionRow>& rows, std::size_t first, std:
   parameters->add_text(like_pattern(row.channel));
   if (row.start) {
     *sql += " and (ENDDATE is null or ENDDATE >= ?)";
-    parameters->add_time(ceiling_second(*row.start));
+    parameters->add_text(timestamp_text(ceiling_second(*row.start)));
   }
   if (row.end) {
     *sql += " and STARTDATE <= ?";
-    parameters->add_time(*row.end);
+    parameters->add_text(timestamp_text(*row.end));
   }
   *sql += ")";
 }
