@@ -9,6 +9,7 @@
 
 #include "core/string_printf.h"
 #include "core/timestamp.h"
+#include "inventory/code_patterns.h"
 #include "inventory/selection_time.h"
 
 namespace kalvynex {
@@ -26,20 +27,6 @@ constexpr int kToleranceOption = 1007;
 constexpr int kPhaseToleranceOption = 1020;
 constexpr int kUnitsOption = 1021;
 constexpr int kLevelOption = 1022;
-
-// "A,B,C" into its items; false when an item is empty.
-bool split_codes(const std::string& list, std::vector<std::string>* out) {
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t comma = list.find(',', begin);
-    const std::string item =
-        list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
-    if (item.empty()) return false;
-    out->push_back(item);
-    if (comma == std::string::npos) return true;
-    begin = comma + 1;
-  }
-}
 
 }  // namespace
 
@@ -141,15 +128,14 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
         return false;
       }
     }
-    if (codes != nullptr && !split_codes(value, codes)) {
+    if (codes != nullptr && !split_code_patterns(value, codes)) {
       *error = "empty code in '" + value + "' (name the empty location as --)";
       return false;
     }
   }
 
   const CalibrationSelection& selection = out->selection;
-  const std::size_t patterns = selection.networks.size() + selection.stations.size() +
-                               selection.locations.size() + selection.channels.size();
+  const std::size_t patterns = code_pattern_count(selection);
   if (patterns > kMaxCodePatterns) {
     *error = string_printf(
         "%zu code patterns in the selection; at most %zu are allowed in --network, "
