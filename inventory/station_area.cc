@@ -4,9 +4,9 @@
 
 namespace kalvynex {
 
-bool area_bounds_anything(const GeoArea& area) {
-  return area.min_latitude || area.max_latitude || area.min_longitude || area.max_longitude ||
-         area.min_radius || area.max_radius;
+bool GeoArea::any() const {
+  return min_latitude || max_latitude || min_longitude || max_longitude || min_radius ||
+         max_radius;
 }
 
 double arc_degrees(double latitude1, double longitude1, double latitude2, double longitude2) {

@@ -8,10 +8,6 @@
 
 namespace kalvynex {
 
-// Whether `area` bounds anything: a latitude or longitude bound, or a
-// radius (a centre without a radius bounds nothing).
-bool area_bounds_anything(const GeoArea& area);
-
 // The great-circle distance between two points, in degrees of arc (0..180).
 double arc_degrees(double latitude1, double longitude1, double latitude2, double longitude2);
 

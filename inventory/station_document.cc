@@ -86,7 +86,7 @@ bool choose_response(Reporter& reporter, const CatalogPeriod& p, const Calibrati
 class PlaceBook {
  public:
   PlaceBook(Reporter& reporter, const StationDocumentRequest& request)
-      : reporter_(reporter), request_(request), area_(area_bounds_anything(request.area)) {}
+      : reporter_(reporter), request_(request), area_(request.area.any()) {}
 
   // The place of NETWORK.STATION (unknown when not named).
   StationPlace find(const std::string& network, const std::string& station) const {
@@ -250,7 +250,7 @@ CommandResult write_station_document(PeriodWalk& walk, Reporter& reporter,
     return write_span_levels(std::move(spans), reporter, request, sink);
   }
   const PlaceBook places(reporter, request);
-  if (area_bounds_anything(request.area)) {
+  if (request.area.any()) {
     spans.erase(std::remove_if(spans.begin(), spans.end(),
                                [&places](const ChannelSpan& span) {
                                  return !places.in_area(

@@ -294,11 +294,6 @@ class QueryReader {
 
 }  // namespace
 
-bool GeoArea::any() const {
-  return min_latitude || max_latitude || min_longitude || max_longitude || latitude ||
-         longitude || min_radius || max_radius;
-}
-
 bool parse_station_query(const std::vector<QueryParameter>& parameters, StationQuery* out,
                          std::string* error) {
   *out = StationQuery();

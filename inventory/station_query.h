@@ -26,6 +26,8 @@ struct GeoArea {
   std::optional<double> min_longitude, max_longitude;
   std::optional<double> latitude, longitude;  // the circle's centre (default 0, 0)
   std::optional<double> min_radius, max_radius;
+  // Whether the area bounds anything: a latitude or longitude bound, or a
+  // radius (a centre without a radius bounds nothing).
   bool any() const;
 };
 

@@ -302,8 +302,8 @@ TEST(StationAreaTest, EachBoundOnBothSides) {
     SCOPED_TRACE(row.what);
     EXPECT_EQ(area_contains(row.area, row.latitude, row.longitude), row.inside);
   }
-  EXPECT_FALSE(area_bounds_anything(rows[16].area));
-  EXPECT_TRUE(area_bounds_anything(rows[1].area));
+  EXPECT_FALSE(rows[16].area.any());
+  EXPECT_TRUE(rows[1].area.any());
   EXPECT_NEAR(arc_degrees(0, 0, 0, 180), 180.0, 1e-12);
   EXPECT_NEAR(arc_degrees(-90, 0, 90, 0), 180.0, 1e-12);
 }
