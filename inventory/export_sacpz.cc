@@ -44,6 +44,14 @@ SacPzPlace sacpz_place(const StationPlace& place) {
   return out;
 }
 
+// The header lines of a channel's sensor, from the stations file.
+void add_sensor(const ChannelPlace& sensor, SacPzPlace* out) {
+  out->depth = sensor.depth;
+  out->dip = sensor.dip;
+  out->azimuth = sensor.azimuth;
+  out->sample_rate = sensor.sample_rate;
+}
+
 // SENSITIVITY and A0 at the period's normalisation frequency (FREQ, or where
 // the StationXML export would move it); none, reported, when the response
 // cannot be normalised anywhere.
@@ -133,6 +141,8 @@ CommandResult export_sacpz(const CommandContext& context, const std::string& out
       }
     }
     period.place = place;
+    add_sensor(places.find_channel(p.codes.network, p.codes.sta, p.codes.location, p.codes.chan),
+               &period.place);
     period.sensitivity = sensitivity_of(context, p, response);
     const std::string text = build_sacpz_text(period, response);
     written_any = true;

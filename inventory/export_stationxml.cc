@@ -149,6 +149,8 @@ CommandResult export_stationxml(const CommandContext& context, const std::string
     epoch.end = p.enddate;
     epoch.normalization_frequency = requested_normalization_frequency(p.freq);
     epoch.units = context.options.units;
+    epoch.sensor =
+        places.find_channel(p.codes.network, p.codes.sta, p.codes.location, p.codes.chan);
     PoleZeroResponse pole_zero;
     std::vector<FapTriplet> triplets;
     if (!choose_response(context, p, record, &pole_zero, &triplets, &epoch)) {

@@ -64,6 +64,9 @@ struct ChannelEpoch {
   const PoleZeroResponse* pole_zero = nullptr;
   const std::vector<FapTriplet>* fap = nullptr;  // usable triplets only
   GroundUnits units = GroundUnits::kDisplacement;  // of the response given
+  // Depth (0 when absent, as the schema requires one), Azimuth, Dip and
+  // SampleRate (each left out when absent).
+  ChannelPlace sensor;
 };
 
 // Normalisation of a pole-zero stage at f_n: with PZ(s) = prod(s - z) /
