@@ -336,8 +336,9 @@ bool parse_station_file(const std::string& text, StationPlaces* out, std::string
       StationPlaces::ChannelKey key{network, station, written_location(location), channel};
       const auto seen = first_channel_line.find(key);
       if (seen != first_channel_line.end()) {
-        return fail(network + "." + station + "." + location + "." + channel +
-                    string_printf(" is already given on line %d", seen->second));
+        return fail(string_printf("%s.%s.%s.%s is already given on line %d", network.c_str(),
+                                  station.c_str(), location.c_str(), channel.c_str(),
+                                  seen->second));
       }
       first_channel_line.emplace(key, number);
       result.channel_sensors_.emplace(std::move(key), sensor);

@@ -454,7 +454,8 @@ TEST(InventoryPeriodDecisionsTest, SensorValuesOfTheStationsFile) {
       "samplerate\n"
       "XX,ABC,,,-19.9,134.3,389,2.5,,,40\n"
       "XX,ABC,,BHZ,,,,,0,-90,100\n");
-  const SessionRun sacpz = run_session_on(catalog, {"export", "-f", "sacpz", "--stations", stations});
+  const SessionRun sacpz =
+      run_session_on(catalog, {"export", "-f", "sacpz", "--stations", stations});
   EXPECT_EQ(sacpz.status, 0) << sacpz.err;
   const std::string lines[] = {
       "* CHANNEL   (KCMPNM): BHN\n",  "* ELEVATION         : 389.0\n",
