@@ -9,6 +9,7 @@
 
 #include "core/string_printf.h"
 #include "core/timestamp.h"
+#include "inventory/code_patterns.h"
 #include "inventory/http_service.h"
 #include "inventory/selection_time.h"
 
@@ -26,23 +27,10 @@ constexpr int kStationsOption = 1006;
 constexpr int kToleranceOption = 1007;
 constexpr int kPhaseToleranceOption = 1020;
 constexpr int kUnitsOption = 1021;
-constexpr int kListenOption = 1022;
-constexpr int kWorkersOption = 1023;
-constexpr int kBaseUrlOption = 1024;
-
-// "A,B,C" into its items; false when an item is empty.
-bool split_codes(const std::string& list, std::vector<std::string>* out) {
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t comma = list.find(',', begin);
-    const std::string item =
-        list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
-    if (item.empty()) return false;
-    out->push_back(item);
-    if (comma == std::string::npos) return true;
-    begin = comma + 1;
-  }
-}
+constexpr int kLevelOption = 1022;
+constexpr int kListenOption = 1023;
+constexpr int kWorkersOption = 1024;
+constexpr int kBaseUrlOption = 1025;
 
 }  // namespace
 
@@ -66,6 +54,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       {"tolerance", required_argument, nullptr, kToleranceOption},
       {"phase-tolerance", required_argument, nullptr, kPhaseToleranceOption},
       {"units", required_argument, nullptr, kUnitsOption},
+      {"level", required_argument, nullptr, kLevelOption},
       {"listen", required_argument, nullptr, kListenOption},
       {"workers", required_argument, nullptr, kWorkersOption},
       {"base-url", required_argument, nullptr, kBaseUrlOption},
@@ -89,6 +78,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
   std::optional<std::string> format;
   std::optional<std::string> units;
+  std::optional<std::string> level;
   std::optional<std::string> tolerance;
   std::optional<std::string> phase_tolerance;
   std::optional<std::string> listen;
@@ -133,6 +123,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       case kToleranceOption: tolerance = value; break;
       case kPhaseToleranceOption: phase_tolerance = value; break;
       case kUnitsOption: units = value; break;
+      case kLevelOption: level = value; break;
       case kListenOption: listen = value; break;
       case kWorkersOption: workers = value; break;
       case kBaseUrlOption: out->base_url = value; break;
@@ -149,15 +140,14 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
         return false;
       }
     }
-    if (codes != nullptr && !split_codes(value, codes)) {
+    if (codes != nullptr && !split_code_patterns(value, codes)) {
       *error = "empty code in '" + value + "' (name the empty location as --)";
       return false;
     }
   }
 
   const CalibrationSelection& selection = out->selection;
-  const std::size_t patterns = selection.networks.size() + selection.stations.size() +
-                               selection.locations.size() + selection.channels.size();
+  const std::size_t patterns = code_pattern_count(selection);
   if (patterns > kMaxCodePatterns) {
     *error = string_printf(
         "%zu code patterns in the selection; at most %zu are allowed in --network, "
@@ -188,6 +178,10 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
   if (out->stations && command != "export" && command != "serve") {
     *error = "--stations belongs to export --format sacpz or stationxml, and to serve";
+    return false;
+  }
+  if (level && command != "export") {
+    *error = "--level belongs to export --format stationxml";
     return false;
   }
   if (units && command != "export") {
@@ -313,6 +307,22 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       out->units = GroundUnits::kAcceleration;
     } else {
       *error = "export: unknown units '" + *units + "' (displacement, velocity or acceleration)";
+      return false;
+    }
+    if (level && out->export_format != ExportFormat::kStationXml) {
+      *error = "export: --level applies to the stationxml format only";
+      return false;
+    }
+    if (!level || *level == "response") {
+      out->level = QueryLevel::kResponse;
+    } else if (*level == "channel") {
+      out->level = QueryLevel::kChannel;
+    } else if (*level == "station") {
+      out->level = QueryLevel::kStation;
+    } else if (*level == "network") {
+      out->level = QueryLevel::kNetwork;
+    } else {
+      *error = "export: unknown level '" + *level + "' (network, station, channel or response)";
       return false;
     }
     if (out->stations && out->export_format != ExportFormat::kStationXml &&

@@ -317,7 +317,8 @@ class StationService : public HttpHandler {
         PeriodWalk walk(lease.catalog(), job.query.selection, std::move(channels), reporter);
         CommandResult result;
         if (job.kind == DocumentKind::kSacPz) {
-          result = write_sacpz_document(walk, reporter, places_, sink);
+          result = write_sacpz_document(walk, reporter, places_, sink,
+                                        created_epoch(env_.source_date_epoch));
         } else {
           StationDocumentRequest document;
           document.level = job.query.level;
