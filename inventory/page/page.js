@@ -164,7 +164,7 @@
       byId("networks"),
       networks,
       (n) => n.code,
-      (n) => dates(n.start, n.end),
+      (n) => (n.description ? n.description + ", " : "") + dates(n.start, n.end),
       (n) => loadStations(n.code),
     );
   }
@@ -274,7 +274,11 @@
   }
 
   function numberText(value) {
-    return typeof value === "number" ? String(value) : "none";
+    if (typeof value !== "number") return "none";
+    const size = Math.abs(value);
+    return size !== 0 && (size >= 1e5 || size < 1e-3)
+      ? value.toExponential().replace("e+", "e")
+      : String(value);
   }
 
   function showView(view) {
@@ -363,18 +367,22 @@
   }
 
   // The path of a series: a line through its usable points, broken where a
-  // point has none.
+  // point has none and, for phases, where the phase wraps (a step of more
+  // than 180 degrees).
   function pathData(points, m, x, y, logarithmic) {
     let d = "";
     let drawing = false;
     let count = 0;
+    let last = 0;
     for (const p of points) {
       if (!usable(p[FREQUENCY], true) || !usable(p[m], logarithmic)) {
         drawing = false;
         continue;
       }
+      if (m === PHASE && drawing && Math.abs(p[m] - last) > 180) drawing = false;
       d += (drawing ? "L" : "M") + x(p[FREQUENCY]).toFixed(1) + "," + y(p[m]).toFixed(1);
       drawing = true;
+      last = p[m];
       ++count;
     }
     return { d: d, count: count };
