@@ -79,6 +79,7 @@ std::vector<Point> fap_points(const std::string& fap) {
 std::vector<Point> pole_zero_points(const PoleZeroResponse& response, double low, double high,
                                     const std::vector<Point>& extra) {
   std::vector<double> frequencies;
+  frequencies.reserve(kCurveFrequencies + extra.size());
   const double step = std::log10(high / low) / (kCurveFrequencies - 1);
   for (int i = 0; i < kCurveFrequencies; ++i) {
     frequencies.push_back(i == kCurveFrequencies - 1 ? high
@@ -183,6 +184,43 @@ std::string period_json(const CalibrationRecord& r, const std::vector<Finding>& 
   return json;
 }
 
+// The period of `codes` that starts at `start`, as JSON, with check's
+// findings for it.
+Status view_period(PeriodCatalog& catalog, const ChannelCodes& codes, const Timestamp& start,
+                   std::string* json, bool* found) {
+  // The periods valid at START are the target and every earlier period that
+  // overlaps it: check needs those before it to find the overlaps.
+  CalibrationSelection selection;
+  selection.valid_at = start;
+  Status status = catalog.open_periods(codes, selection, true);
+  if (!status.ok()) return status;
+  PeriodChecker checker(kToleranceDb, kPhaseToleranceDeg);
+  std::vector<Finding> findings;
+  for (;;) {
+    CatalogPeriod period;
+    bool more = false;
+    status = catalog.next_period(&period, &more);
+    if (!status.ok()) return status;
+    if (!more) break;
+    CalibrationRecord record = record_of(period);
+    if (*found || !same_time(period.startdate, start)) {
+      // Read to the end, so that the query is closed; only the periods
+      // before the target matter to its findings.
+      if (!*found) {
+        std::vector<Finding> earlier;
+        checker.check(record, &earlier);
+      }
+      continue;
+    }
+    status = catalog.read_texts(&record.sac, &record.fap);
+    if (!status.ok()) return status;
+    checker.check(record, &findings);
+    *json = period_json(record, findings);
+    *found = true;
+  }
+  return Status();
+}
+
 }  // namespace
 
 bool parse_period_view_request(const std::vector<QueryParameter>& parameters,
@@ -224,35 +262,18 @@ bool parse_period_view_request(const std::vector<QueryParameter>& parameters,
 Status write_period_view(PeriodCatalog& catalog, const PeriodViewRequest& request,
                          std::string* json, bool* found) {
   *found = false;
-  // The periods valid at START are the target and every earlier period that
-  // overlaps it: check needs those before it to find the overlaps.
-  CalibrationSelection selection;
-  selection.valid_at = request.start;
-  Status status = catalog.open_periods(request.codes, selection, true);
-  if (!status.ok()) return status;
-  PeriodChecker checker(kToleranceDb, kPhaseToleranceDeg);
-  std::vector<Finding> findings;
-  for (;;) {
-    CatalogPeriod period;
-    bool more = false;
-    status = catalog.next_period(&period, &more);
-    if (!status.ok()) return status;
-    if (!more) break;
-    CalibrationRecord record = record_of(period);
-    if (*found || !same_time(period.startdate, request.start)) {
-      // Read to the end, so that the query is closed; only the periods
-      // before the target matter to its findings.
-      if (!*found) {
-        std::vector<Finding> earlier;
-        checker.check(record, &earlier);
-      }
-      continue;
-    }
-    status = catalog.read_texts(&record.sac, &record.fap);
-    if (!status.ok()) return status;
-    checker.check(record, &findings);
-    *json = period_json(record, findings);
-    *found = true;
+  // The documents write the stored "??" and "--" as the empty location, so
+  // the empty location finds a period stored under any of the three.
+  std::vector<std::string> locations = {request.codes.location};
+  if (request.codes.location.empty()) {
+    locations.emplace_back("??");
+    locations.emplace_back("--");
+  }
+  for (const std::string& location : locations) {
+    ChannelCodes codes = request.codes;
+    codes.location = location;
+    const Status status = view_period(catalog, codes, request.start, json, found);
+    if (!status.ok() || *found) return status;
   }
   return Status();
 }

@@ -186,7 +186,7 @@
       byId("stations"),
       stations,
       (s) => s.code,
-      (s) => (s.site ? s.site + ", " : "") + dates(s.start, s.end),
+      (s) => (s.site && s.site !== s.code ? s.site + ", " : "") + dates(s.start, s.end),
       (s) => loadChannels(s.network, s.code),
     );
   }

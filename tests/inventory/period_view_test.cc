@@ -51,11 +51,15 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
   FakePeriod not_finite = fake_period("XX.A\"B..BHZ", Timestamp::at(2012, 1, 1), open_end(),
                                       "", "1 1e-320 10|2 1|");
   not_finite.period.freq = HUGE_VAL;
+  // The documents write this location as the empty one.
+  const FakePeriod unknown_location = fake_period("XX.DEF.??.HHZ", Timestamp::at(2015, 6, 1),
+                                                  open_end(), "", kFap);
 
   const struct {
     const char* name;
     FakePeriod period;
     std::vector<FakePeriod> others;
+    const char* location;  // of the request; null: the stored one
     Timestamp start;
     bool found;
     std::vector<std::string> present;
@@ -65,6 +69,7 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
       {"both texts, the period after an overlapping one",
        both,
        {before},
+       nullptr,
        Timestamp::at(2005, 3, 1, 12, 30, 0),
        true,
        {"{\"network\": \"XX\", \"station\": \"ABC\", \"location\": \"00\", \"channel\": \"BHZ\", "
@@ -83,6 +88,7 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
       {"no FAP text: the default band",
        sac_only,
        {},
+       nullptr,
        Timestamp::at(2011, 1, 1),
        true,
        {"\"pole_zero\": [[1.000000e-03, ", ", [1.000000e+02, ", "\"fap\": []",
@@ -92,6 +98,7 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
       {"an unreadable SAC text",
        unreadable,
        {},
+       nullptr,
        Timestamp::at(2011, 1, 1),
        true,
        {"\"pole_zero\": []", "\"kind\": \"sac\"",
@@ -101,6 +108,7 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
       {"numbers that are not finite",
        not_finite,
        {},
+       nullptr,
        Timestamp::at(2012, 1, 1),
        true,
        {"\"station\": \"A\\\"B\", \"location\": \"\"", "\"end\": null",
@@ -109,8 +117,19 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
         "\"notes\": [\"no SAC text\"]}\n"},
        0,
        2},
-      {"no period at that START", both, {}, Timestamp::at(2005, 3, 1, 12, 30, 1), false, {}, -1,
-       -1},
+      {"the empty location finds \"??\"",
+       unknown_location,
+       {},
+       "",
+       Timestamp::at(2015, 6, 1),
+       true,
+       {"\"station\": \"DEF\", \"location\": \"??\", \"channel\": \"HHZ\""},
+       0,
+       3},
+      {"no period at that START", both, {}, nullptr, Timestamp::at(2005, 3, 1, 12, 30, 1), false,
+       {}, -1, -1},
+      {"no period at that location", unknown_location, {}, "00", Timestamp::at(2015, 6, 1), false,
+       {}, -1, -1},
   };
   for (const auto& row : rows) {
     std::vector<FakePeriod> periods = row.others;
@@ -118,6 +137,7 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
     FakeCatalog catalog(periods);
     PeriodViewRequest request;
     request.codes = row.period.period.codes;
+    if (row.location != nullptr) request.codes.location = row.location;
     request.start = row.start;
     std::string json = "untouched";
     bool found = !row.found;
