@@ -272,7 +272,7 @@ Status write_period_view(PeriodCatalog& catalog, const PeriodViewRequest& reques
   for (const std::string& location : locations) {
     ChannelCodes codes = request.codes;
     codes.location = location;
-    const Status status = view_period(catalog, codes, request.start, json, found);
+    Status status = view_period(catalog, codes, request.start, json, found);
     if (!status.ok() || *found) return status;
   }
   return Status();
