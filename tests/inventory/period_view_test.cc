@@ -165,20 +165,21 @@ TEST(PeriodViewTest, WritesThePeriodAsJson) {
 }
 
 TEST(PeriodViewTest, CarriesTheDatabaseFailure) {
-  FakeCatalog catalog({fake_period("XX.ABC.00.BHZ", Timestamp::at(2011, 1, 1), open_end(),
-                                   kSac, kFap)});
-  catalog.fail(CatalogCall::kReadTexts, Status::failure(Stage::kLoad, "gone", "08S01"));
-  PeriodViewRequest request;
-  request.codes.network = "XX";
-  request.codes.sta = "ABC";
-  request.codes.location = "00";
-  request.codes.chan = "BHZ";
-  request.start = Timestamp::at(2011, 1, 1);
-  std::string json;
-  bool found = true;
-  const Status status = write_period_view(catalog, request, &json, &found);
-  EXPECT_EQ(status.sqlstate(), "08S01");
-  EXPECT_TRUE(json.empty());
+  for (const CatalogCall call :
+       {CatalogCall::kOpenPeriods, CatalogCall::kNextPeriod, CatalogCall::kReadTexts}) {
+    FakeCatalog catalog({fake_period("XX.ABC.00.BHZ", Timestamp::at(2011, 1, 1), open_end(),
+                                     kSac, kFap)});
+    catalog.fail(call, Status::failure(Stage::kLoad, "gone", "08S01"));
+    PeriodViewRequest request;
+    request.codes = {"ABC", "BHZ", "XX", "00"};
+    request.start = Timestamp::at(2011, 1, 1);
+    std::string json;
+    bool found = true;
+    const Status status = write_period_view(catalog, request, &json, &found);
+    EXPECT_EQ(status.sqlstate(), "08S01") << static_cast<int>(call);
+    EXPECT_FALSE(found) << static_cast<int>(call);
+    EXPECT_TRUE(json.empty()) << static_cast<int>(call);
+  }
 }
 
 TEST(PeriodViewTest, ReadsTheRequest) {
