@@ -68,6 +68,7 @@ struct Exchange {
 };
 
 const std::string kQuery = "/fdsnws/station/1/query";
+const std::string kPeriod = "/viewer/1/period?net=XX&sta=ABC&loc=00&cha=BHZ";
 
 TEST_F(ServeTest, AnswersEachKindOfRequest) {
   start();
@@ -115,6 +116,11 @@ TEST_F(ServeTest, AnswersEachKindOfRequest) {
        204, "", ""},
       {"2,000 parameters", http_request("GET", two_thousand), 400, "text/plain",
        error400.c_str()},
+      {"page", http_request("GET", "/"), 200, "text/html", "<!DOCTYPE html>"},
+      {"period", http_request("GET", kPeriod + "&start=2001-01-01T00:00:00"), 200,
+       "application/json", "{"},
+      {"no such period", http_request("GET", kPeriod + "&start=2001-01-02"), 404, "text/plain",
+       "Error 404: Not Found"},
       {"period without codes", http_request("GET", "/viewer/1/period"), 400, "text/plain",
        error400.c_str()},
       {"put", http_request("PUT", kQuery, "x"), 405, "text/plain",
