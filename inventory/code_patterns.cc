@@ -1,5 +1,7 @@
 #include "inventory/code_patterns.h"
 
+#include "core/channel_codes.h"
+
 namespace kalvynex {
 
 bool split_code_patterns(const std::string& list, std::vector<std::string>* out) {
@@ -13,6 +15,11 @@ bool split_code_patterns(const std::string& list, std::vector<std::string>* out)
     if (comma == std::string::npos) return true;
     begin = comma + 1;
   }
+}
+
+const char* code_pattern_problem(const std::string& pattern) {
+  if (pattern.size() > kMaxCodePatternBytes) return "is longer than 64 bytes";
+  return code_problem(pattern);
 }
 
 std::size_t code_pattern_count(const CalibrationSelection& selection) {

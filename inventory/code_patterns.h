@@ -15,6 +15,16 @@ namespace kalvynex {
 // empty location is named "--").
 bool split_code_patterns(const std::string& list, std::vector<std::string>* out);
 
+// The longest code pattern the station service takes, in bytes. Stored
+// codes are at most 8 characters; the bound keeps every pattern far below
+// what the databases' LIKE takes (SQLite refuses one of 50,000 bytes), so
+// that a long pattern is the client's error and never the database's.
+constexpr std::size_t kMaxCodePatternBytes = 64;
+
+// Why `pattern` cannot select a code: the reasons of code_problem, or
+// "is longer than 64 bytes"; nullptr when it can.
+const char* code_pattern_problem(const std::string& pattern);
+
 // How many patterns the four code lists of `selection` hold together.
 std::size_t code_pattern_count(const CalibrationSelection& selection);
 

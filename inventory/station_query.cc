@@ -233,7 +233,7 @@ class QueryReader {
       return invalid(value, "an empty code; name the empty location as --");
     }
     for (const std::string& pattern : patterns) {
-      const char* problem = code_problem(pattern);
+      const char* problem = code_pattern_problem(pattern);
       if (problem != nullptr) {
         return invalid(value, std::string("the code '") + shown(pattern) + "' " + problem);
       }
@@ -359,7 +359,7 @@ bool parse_station_post(const std::string& body, StationQuery* out, std::string*
     row.location = fields[2];
     row.channel = fields[3];
     for (int i = 0; i < 4; ++i) {
-      const char* problem = code_problem(fields[i]);
+      const char* problem = code_pattern_problem(fields[i]);
       if (problem != nullptr) {
         return reader.fail(where + "the code '" + shown(fields[i]) + "' " + problem);
       }
