@@ -30,7 +30,8 @@ void add_code_condition(const char* column, const std::vector<std::string>& patt
 
 // The stored times are whole seconds and add_time writes whole seconds: a
 // selection time with a fraction is taken as its second for "STARTDATE <= T"
-// (dropping the fraction) and as the next second for "ENDDATE >= T".
+// and "> T" (dropping the fraction) and as the next second for "ENDDATE >=
+// T" and "< T". An ENDDATE that is NULL or the last second of 9999 is open.
 void add_time_conditions(const CalibrationSelection& selection, std::string* sql,
                          Statement* parameters) {
   if (selection.valid_at) {
@@ -46,6 +47,81 @@ void add_time_conditions(const CalibrationSelection& selection, std::string* sql
     *sql += " and STARTDATE <= ?";
     parameters->add_time(*selection.window_end);
   }
+  if (selection.start_before) {
+    *sql += " and STARTDATE < ?";
+    parameters->add_time(ceiling_second(*selection.start_before));
+  }
+  if (selection.start_after) {
+    *sql += " and STARTDATE > ?";
+    parameters->add_time(*selection.start_after);
+  }
+  // ceiling_second keeps the last second of 9999, so that an end stored as
+  // that second is never before the bound.
+  if (selection.end_before) {
+    *sql += " and ENDDATE < ?";
+    parameters->add_time(ceiling_second(*selection.end_before));
+  }
+  if (selection.end_after) {
+    *sql += " and (ENDDATE is null or ENDDATE > ? or ENDDATE >= ?)";
+    parameters->add_time(*selection.end_after);
+    parameters->add_time(Timestamp::at(9999, 12, 31, 23, 59, 59));
+  }
+}
+
+// The rows [first, last) joined by "or" as a balanced tree of parentheses:
+// a chain of a thousand terms would be deeper than SQLite's parser takes.
+void add_row_tree(const std::vector<SelectionRow>& rows, std::size_t first, std::size_t last,
+                  std::string* sql, Statement* parameters) {
+  if (last - first > 1) {
+    const std::size_t middle = first + (last - first) / 2;
+    *sql += "(";
+    add_row_tree(rows, first, middle, sql, parameters);
+    *sql += " or ";
+    add_row_tree(rows, middle, last, sql, parameters);
+    *sql += ")";
+    return;
+  }
+  // The times of a row are bound as texts, which every database reads as
+  // times when it compares them with a date column: psqlODBC writes a
+  // timestamp parameter as "$N::timestamp" into a buffer that cuts it to
+  // "$1000::timestam" from the thousandth parameter on, and a thousand lines
+  // reach that far. (The other times come before the lines, within the
+  // first few hundred parameters.)
+  const SelectionRow& row = rows[first];
+  *sql += "(NETWORK like ? escape '!' and STA like ? escape '!' and LOCATION like ? escape '!'"
+          " and CHAN like ? escape '!'";
+  parameters->add_text(like_pattern(row.network));
+  parameters->add_text(like_pattern(row.station));
+  parameters->add_text(like_pattern(row.location));
+  parameters->add_text(like_pattern(row.channel));
+  if (row.start) {
+    *sql += " and (ENDDATE is null or ENDDATE >= ?)";
+    parameters->add_text(timestamp_text(ceiling_second(*row.start)));
+  }
+  if (row.end) {
+    *sql += " and STARTDATE <= ?";
+    parameters->add_text(timestamp_text(*row.end));
+  }
+  *sql += ")";
+}
+
+// The conditions of the selection other than its code lists.
+void add_period_conditions(const CalibrationSelection& selection, std::string* sql,
+                           Statement* parameters) {
+  add_time_conditions(selection, sql, parameters);
+  if (selection.rows.empty()) return;
+  *sql += " and ";
+  add_row_tree(selection.rows, 0, selection.rows.size(), sql, parameters);
+}
+
+// Every condition of the selection.
+void add_selection_conditions(const CalibrationSelection& selection, std::string* sql,
+                              Statement* parameters) {
+  add_code_condition("NETWORK", selection.networks, sql, parameters);
+  add_code_condition("STA", selection.stations, sql, parameters);
+  add_code_condition("LOCATION", selection.locations, sql, parameters);
+  add_code_condition("CHAN", selection.channels, sql, parameters);
+  add_period_conditions(selection, sql, parameters);
 }
 
 // The columns after the CalibrationRow in the period query: whether SAC and
@@ -114,11 +190,7 @@ Status CalibrationCatalog::find_channels(const CalibrationSelection& selection,
   Status status = statement.open(impl_->connection, Stage::kLoad, impl_->timer.get());
   if (!status.ok()) return status;
   std::string sql = "select distinct NETWORK,STA,LOCATION,CHAN from CALIBRATION where 1=1";
-  add_code_condition("NETWORK", selection.networks, &sql, &statement);
-  add_code_condition("STA", selection.stations, &sql, &statement);
-  add_code_condition("LOCATION", selection.locations, &sql, &statement);
-  add_code_condition("CHAN", selection.channels, &sql, &statement);
-  add_time_conditions(selection, &sql, &statement);
+  add_selection_conditions(selection, &sql, &statement);
   status = statement.execute(sql);
   if (!status.ok()) return status;
   for (;;) {
@@ -165,11 +237,7 @@ Status CalibrationCatalog::find_channel_spans(const CalibrationSelection& select
     statement.add_time(first_time);
     statement.add_time(last_time);
   }
-  add_code_condition("NETWORK", selection.networks, &sql, &statement);
-  add_code_condition("STA", selection.stations, &sql, &statement);
-  add_code_condition("LOCATION", selection.locations, &sql, &statement);
-  add_code_condition("CHAN", selection.channels, &sql, &statement);
-  add_time_conditions(selection, &sql, &statement);
+  add_selection_conditions(selection, &sql, &statement);
   sql += " group by NETWORK,STA,LOCATION,CHAN";
   status = statement.execute(sql);
   if (!status.ok()) return status;
@@ -222,7 +290,7 @@ Status CalibrationCatalog::open_periods(const ChannelCodes& codes,
   statement.add_text(codes.sta);
   statement.add_text(codes.location);
   statement.add_text(codes.chan);
-  add_time_conditions(selection, &sql, &statement);
+  add_period_conditions(selection, &sql, &statement);
   sql += " order by STARTDATE";
   status = statement.execute(sql);
   if (status.ok()) status = impl_->row.bind(&statement);

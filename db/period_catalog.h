@@ -17,6 +17,19 @@
 
 namespace kalvynex {
 
+// One selection line of a request: a pattern for each code (as in the lists
+// of CalibrationSelection, "--" for the empty location) and its own window:
+// the periods of the matching channels that overlap [start, end], either
+// end missing when open.
+struct SelectionRow {
+  std::string network;
+  std::string station;
+  std::string location;
+  std::string channel;
+  std::optional<Timestamp> start;
+  std::optional<Timestamp> end;
+};
+
 // Which periods to take. Each list holds code patterns, "*" standing for any
 // run of characters and "?" for one; an empty list takes every code, and the
 // location pattern "--" names the empty location. Codes are compared as the
@@ -34,6 +47,16 @@ struct CalibrationSelection {
   // may be missing.
   std::optional<Timestamp> window_start;
   std::optional<Timestamp> window_end;
+  // Bounds on the dates themselves, each strict: STARTDATE < start_before,
+  // STARTDATE > start_after, ENDDATE < end_before (an open end is before no
+  // time) and ENDDATE > end_after (an open end is after every time).
+  std::optional<Timestamp> start_before;
+  std::optional<Timestamp> start_after;
+  std::optional<Timestamp> end_before;
+  std::optional<Timestamp> end_after;
+  // When not empty, a period must match at least one row besides every
+  // condition above.
+  std::vector<SelectionRow> rows;
 };
 
 // One period of a channel, without its texts.

@@ -6,6 +6,8 @@
 #define KALVYNEX_INVENTORY_DATA_OUTPUT_H_
 
 #include <cstdint>
+#include <string_view>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 #include <string>
@@ -17,6 +19,7 @@
 #include "db/period_catalog.h"
 #include "inventory/period_walk.h"
 #include "inventory/reporter.h"
+#include "inventory/station_document.h"
 
 namespace kalvynex {
 
@@ -39,6 +42,29 @@ class DataStream {
 
 // The name the messages give the output "-" or a file.
 std::string stream_name(const std::string& output);
+
+// A document of export into a DataStream, named as stream_name names it.
+// With `opened` the stream was opened before (export -f sacpz opens its
+// output before the first period) and open() has nothing left to do.
+class StreamDocumentSink : public DocumentSink {
+ public:
+  StreamDocumentSink(DataStream& stream, std::string output, bool opened = false)
+      : stream_(stream), output_(std::move(output)), opened_(opened) {}
+
+  FileStatus open() override { return opened_ ? FileStatus() : stream_.open(output_); }
+  FileStatus write(std::string_view bytes) override {
+    piece_.assign(bytes.data(), bytes.size());
+    return stream_.write(piece_);
+  }
+  FileStatus finish() override { return stream_.finish(); }
+  std::string name() const override { return stream_name(output_); }
+
+ private:
+  DataStream& stream_;
+  std::string output_;
+  bool opened_;
+  std::string piece_;  // one buffer for every piece
+};
 
 class PeriodFiles {
  public:

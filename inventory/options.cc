@@ -9,6 +9,7 @@
 
 #include "core/string_printf.h"
 #include "core/timestamp.h"
+#include "inventory/code_patterns.h"
 #include "inventory/selection_time.h"
 
 namespace kalvynex {
@@ -25,20 +26,7 @@ constexpr int kStationsOption = 1006;
 constexpr int kToleranceOption = 1007;
 constexpr int kPhaseToleranceOption = 1020;
 constexpr int kUnitsOption = 1021;
-
-// "A,B,C" into its items; false when an item is empty.
-bool split_codes(const std::string& list, std::vector<std::string>* out) {
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t comma = list.find(',', begin);
-    const std::string item =
-        list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
-    if (item.empty()) return false;
-    out->push_back(item);
-    if (comma == std::string::npos) return true;
-    begin = comma + 1;
-  }
-}
+constexpr int kLevelOption = 1022;
 
 }  // namespace
 
@@ -62,6 +50,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       {"tolerance", required_argument, nullptr, kToleranceOption},
       {"phase-tolerance", required_argument, nullptr, kPhaseToleranceOption},
       {"units", required_argument, nullptr, kUnitsOption},
+      {"level", required_argument, nullptr, kLevelOption},
       {"quiet", no_argument, nullptr, 'q'},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},
@@ -82,6 +71,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
   std::optional<std::string> format;
   std::optional<std::string> units;
+  std::optional<std::string> level;
   std::optional<std::string> tolerance;
   std::optional<std::string> phase_tolerance;
   std::string start_text;
@@ -124,6 +114,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       case kToleranceOption: tolerance = value; break;
       case kPhaseToleranceOption: phase_tolerance = value; break;
       case kUnitsOption: units = value; break;
+      case kLevelOption: level = value; break;
       case 'q': out->quiet = true; break;
       case 'h': out->help = true; return true;
       case 'V': out->version = true; return true;
@@ -137,15 +128,14 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
         return false;
       }
     }
-    if (codes != nullptr && !split_codes(value, codes)) {
+    if (codes != nullptr && !split_code_patterns(value, codes)) {
       *error = "empty code in '" + value + "' (name the empty location as --)";
       return false;
     }
   }
 
   const CalibrationSelection& selection = out->selection;
-  const std::size_t patterns = selection.networks.size() + selection.stations.size() +
-                               selection.locations.size() + selection.channels.size();
+  const std::size_t patterns = code_pattern_count(selection);
   if (patterns > kMaxCodePatterns) {
     *error = string_printf(
         "%zu code patterns in the selection; at most %zu are allowed in --network, "
@@ -171,6 +161,10 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
   if (out->stations && command != "export") {
     *error = "--stations belongs to export --format sacpz or stationxml";
+    return false;
+  }
+  if (level && command != "export") {
+    *error = "--level belongs to export --format stationxml";
     return false;
   }
   if (units && command != "export") {
@@ -264,6 +258,22 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       out->units = GroundUnits::kAcceleration;
     } else {
       *error = "export: unknown units '" + *units + "' (displacement, velocity or acceleration)";
+      return false;
+    }
+    if (level && out->export_format != ExportFormat::kStationXml) {
+      *error = "export: --level applies to the stationxml format only";
+      return false;
+    }
+    if (!level || *level == "response") {
+      out->level = QueryLevel::kResponse;
+    } else if (*level == "channel") {
+      out->level = QueryLevel::kChannel;
+    } else if (*level == "station") {
+      out->level = QueryLevel::kStation;
+    } else if (*level == "network") {
+      out->level = QueryLevel::kNetwork;
+    } else {
+      *error = "export: unknown level '" + *level + "' (network, station, channel or response)";
       return false;
     }
     if (out->stations && out->export_format != ExportFormat::kStationXml &&

@@ -9,6 +9,7 @@
 
 #include "core/timestamp.h"
 #include "inventory/selection_time.h"
+#include "inventory/station_query.h"
 #include "db/calibration_catalog.h"
 #include "response/stationxml_writer.h"
 
@@ -30,6 +31,7 @@ struct InventoryOptions {
   std::optional<std::string> type_out;  // --type-out, sac and fap only
   std::optional<std::string> stations;  // --stations, sacpz and stationxml only
   GroundUnits units = GroundUnits::kDisplacement;  // --units, stationxml only
+  QueryLevel level = QueryLevel::kResponse;         // --level, stationxml only
   CheckFormat check_format = CheckFormat::kText;
   double tolerance_db = 1.0;            // --tolerance, check only
   double phase_tolerance_deg = 5.0;     // --phase-tolerance, check only

@@ -1,10 +1,12 @@
 // The documents of a selection, written as the periods come: StationXML at
 // a level (the stationxml export and the station service), the FDSN text
-// lines of the station service, and sacpz text. Only the current period is
-// in memory, so memory stays flat however large the answer.
+// lines of the station service, and sacpz text. Only the current period
+// (and, for the dates of networks and stations, one span per channel) is in
+// memory, so memory stays flat however large the answer.
 #ifndef KALVYNEX_INVENTORY_STATION_DOCUMENT_H_
 #define KALVYNEX_INVENTORY_STATION_DOCUMENT_H_
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -39,16 +41,24 @@ struct StationDocumentRequest {
   StationXmlDocumentInfo info;            // XML only
 };
 
-// Writes the StationXML or text document of the walk's periods into
-// `sink`. result.periods counts the periods visited; whether anything was
-// written is whether the sink was opened.
+// Writes the StationXML or text document of the selection into `sink`.
+// Levels network and station are written from the channels' spans alone
+// (PeriodWalk::channel_spans; no period is read); levels channel and
+// response walk the periods and read their texts, and skip (and report) the
+// same periods: those whose response numbers cannot be written. A station
+// outside request.area (when it bounds anything), or without a known place
+// when it does, is left out with its channels. result.periods counts the
+// periods visited (levels network and station: the channels' spans taken);
+// whether anything was written is whether the sink was opened. The text
+// format has no level response: that request fails as a usage error.
 CommandResult write_station_document(PeriodWalk& walk, Reporter& reporter,
                                      const StationDocumentRequest& request, DocumentSink& sink);
 
 // Writes the sacpz text of the walk's periods into `sink`, as export -f
-// sacpz writes one stream.
+// sacpz writes one stream; `created` is the time of its CREATED lines.
 CommandResult write_sacpz_document(PeriodWalk& walk, Reporter& reporter,
-                                   const StationPlaces* places, DocumentSink& sink);
+                                   const StationPlaces* places, DocumentSink& sink,
+                                   std::time_t created = std::time(nullptr));
 
 }  // namespace kalvynex
 

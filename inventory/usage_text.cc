@@ -39,6 +39,8 @@ std::string inventory_usage_text() {
          "      --units=UNITS      export stationxml: the ground motion of the responses,\n"
          "                         displacement (m, the default), velocity (m/s) or\n"
          "                         acceleration (m/s**2)\n"
+         "      --level=LEVEL      export stationxml: network, station, channel (no\n"
+         "                         Response) or response (the default)\n"
          "      --tolerance=DB     check: largest accepted difference between the SAC\n"
          "                         and FAP amplitudes, in dB (default 1); also of SENS\n"
          "                         against the computed sensitivity\n"

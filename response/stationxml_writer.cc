@@ -191,6 +191,21 @@ ResponsePlan plan_response(const ChannelEpoch& epoch) {
   return plan;
 }
 
+std::optional<ResponseSensitivity> response_sensitivity(const ChannelEpoch& epoch,
+                                                        const ResponsePlan& plan) {
+  if (!plan.writable) return std::nullopt;
+  if (epoch.pole_zero != nullptr) {
+    return ResponseSensitivity{normalize_pole_zero(*epoch.pole_zero, plan.frequency).gain,
+                               plan.frequency};
+  }
+  if (epoch.fap == nullptr || epoch.fap->empty()) return std::nullopt;
+  // The stored amplitudes are micrometres per count; the stage gives counts
+  // per metre.
+  const FapTriplet& nearest =
+      (*epoch.fap)[nearest_triplet(*epoch.fap, epoch.normalization_frequency)];
+  return ResponseSensitivity{1e6 / nearest.amplitude, nearest.frequency};
+}
+
 double wrap_phase_degrees(double degrees) {
   if (degrees >= -360.0 && degrees <= 360.0) return degrees;
   // fmod is exact and keeps the sign: 400 -> 40, -450 -> -90.
@@ -301,15 +316,20 @@ struct StationXmlWriter::State {
     if (d.start) attribute("startDate", xml_date_time(*d.start));
     if (d.end) attribute("endDate", xml_date_time(*d.end));
   }
-  void open_station(const ChannelEpoch& epoch, const StationPlace& where,
+  void open_station(const std::string& code, const StationPlace& where,
                     const ElementDates& station_dates);
+  // Opens the network and station of `codes` unless they are open; closes
+  // the ones open before.
+  void open_elements(const ChannelCodes& codes, const StationPlace& where,
+                     const ElementDates& network_dates, const ElementDates& station_dates);
   void write_channel(const ChannelEpoch& epoch);
   void block_open(int depth, const char* tag);
   void block_units(int depth);
   void block_sensitivity(double value, double frequency);
   void block_stage_gain(double value, double frequency);
-  void block_pole_zero(const PoleZeroResponse& response, double frequency);
-  void block_response_list(const std::vector<FapTriplet>& triplets, double frequency);
+  void block_pole_zero(const PoleZeroResponse& response, const ResponseSensitivity& sensitivity);
+  void block_response_list(const std::vector<FapTriplet>& triplets,
+                           const ResponseSensitivity& sensitivity);
 
   ByteSink sink;
   xmlTextWriterPtr writer = nullptr;
@@ -323,11 +343,10 @@ struct StationXmlWriter::State {
   GroundUnits input_units = GroundUnits::kDisplacement;  // of the channel being written
 };
 
-void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
-                                           const StationPlace& where,
+void StationXmlWriter::State::open_station(const std::string& code, const StationPlace& where,
                                            const ElementDates& station_dates) {
   start("Station");
-  attribute("code", epoch.codes.sta);
+  attribute("code", code);
   dates(station_dates);
   if (!where.known) {
     comment("Coordinates unknown: the station is not in the stations file; "
@@ -337,10 +356,30 @@ void StationXmlWriter::State::open_station(const ChannelEpoch& epoch,
   number("Longitude", where.known ? where.longitude : 0.0);
   number("Elevation", where.known ? where.elevation : 0.0);
   start("Site");
-  element("Name", where.site_name.empty() ? epoch.codes.sta : where.site_name);
+  element("Name", where.site_name.empty() ? code : where.site_name);
   end();
   place = where;
   in_station = true;
+  station = code;
+}
+
+void StationXmlWriter::State::open_elements(const ChannelCodes& codes, const StationPlace& where,
+                                            const ElementDates& network_dates,
+                                            const ElementDates& station_dates) {
+  const bool new_network = !in_network || network != codes.network;
+  if (in_station && (new_network || station != codes.sta)) {
+    end();
+    in_station = false;
+  }
+  if (new_network) {
+    if (in_network) end();
+    start("Network");
+    attribute("code", codes.network);
+    dates(network_dates);
+    in_network = true;
+    network = codes.network;
+  }
+  if (!in_station) open_station(codes.sta, where, station_dates);
 }
 
 void StationXmlWriter::State::block_units(int depth) {
@@ -387,11 +426,12 @@ void StationXmlWriter::State::block_stage_gain(double value, double frequency) {
 }
 
 void StationXmlWriter::State::block_pole_zero(const PoleZeroResponse& response,
-                                              double frequency) {
+                                              const ResponseSensitivity& sensitivity) {
   constexpr int kFilter = kStageFilterDepth;
+  const double frequency = sensitivity.frequency;
   const PoleZeroNormalization norm = normalize_pole_zero(response, frequency);
   block_open(kFilter - 2, "<Response>");
-  block_sensitivity(norm.gain, frequency);
+  block_sensitivity(sensitivity.value, frequency);
   block_open(kFilter - 1, "<Stage number=\"1\">");
   block_open(kFilter, "<PolesZeros>");
   block_units(kFilter + 1);
@@ -424,19 +464,16 @@ void StationXmlWriter::State::block_pole_zero(const PoleZeroResponse& response,
   roots("Zero", response.zeros);
   roots("Pole", response.poles);
   block_open(kFilter, "</PolesZeros>");
-  block_stage_gain(norm.gain, frequency);
+  block_stage_gain(sensitivity.value, frequency);
   block_open(kFilter - 1, "</Stage>");
   block_open(kFilter - 2, "</Response>");
 }
 
 void StationXmlWriter::State::block_response_list(const std::vector<FapTriplet>& triplets,
-                                                  double frequency) {
+                                                  const ResponseSensitivity& sensitivity) {
   constexpr int kFilter = kStageFilterDepth;
-  // The stored amplitudes are micrometres per count; the stage gives counts
-  // per metre.
-  const FapTriplet& nearest = triplets[nearest_triplet(triplets, frequency)];
   block_open(kFilter - 2, "<Response>");
-  block_sensitivity(1e6 / nearest.amplitude, nearest.frequency);
+  block_sensitivity(sensitivity.value, sensitivity.frequency);
   block_open(kFilter - 1, "<Stage number=\"1\">");
   block_open(kFilter, "<ResponseList>");
   block_units(kFilter + 1);
@@ -449,7 +486,7 @@ void StationXmlWriter::State::block_response_list(const std::vector<FapTriplet>&
   }
   block_open(kFilter, "</ResponseList>");
   // The list holds the whole response; the stage adds no gain of its own.
-  block_stage_gain(1.0, nearest.frequency);
+  block_stage_gain(1.0, sensitivity.frequency);
   block_open(kFilter - 1, "</Stage>");
   block_open(kFilter - 2, "</Response>");
 }
@@ -466,8 +503,9 @@ void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
   block += '\n';
   input_units = epoch.units;
   const ResponsePlan plan = plan_response(epoch);
-  const bool has_list = epoch.fap != nullptr && !epoch.fap->empty();
-  if (!plan.writable || (epoch.pole_zero == nullptr && !has_list)) {
+  const std::optional<ResponseSensitivity> sensitivity =
+      epoch.with_response ? response_sensitivity(epoch, plan) : std::nullopt;
+  if (epoch.with_response && !sensitivity) {
     block_open(kDepth, "<Comment>");
     block_indent(kDepth + 1);
     block += plan.writable ? "<Value>No response stored for this period</Value>\n"
@@ -478,10 +516,10 @@ void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
   block_number(kDepth, "Longitude", place.known ? place.longitude : 0.0);
   block_number(kDepth, "Elevation", place.known ? place.elevation : 0.0);
   block_number(kDepth, "Depth", 0.0);
-  if (plan.writable && epoch.pole_zero != nullptr) {
-    block_pole_zero(*epoch.pole_zero, plan.frequency);
-  } else if (plan.writable && has_list) {
-    block_response_list(*epoch.fap, epoch.normalization_frequency);
+  if (sensitivity && epoch.pole_zero != nullptr) {
+    block_pole_zero(*epoch.pole_zero, *sensitivity);
+  } else if (sensitivity) {
+    block_response_list(*epoch.fap, *sensitivity);
   }
   write_block(kDepth - 1);
   end();  // Channel
@@ -523,24 +561,33 @@ bool StationXmlWriter::add_channel(const ChannelEpoch& epoch, const StationPlace
                                    const ElementDates& station_dates) {
   State& s = *state_;
   if (!s.ok || s.writer == nullptr) return false;
-  const bool new_network = !s.in_network || s.network != epoch.codes.network;
-  if (s.in_station && (new_network || s.station != epoch.codes.sta)) {
-    s.end();
-    s.in_station = false;
-  }
-  if (new_network) {
-    if (s.in_network) s.end();
-    s.start("Network");
-    s.attribute("code", epoch.codes.network);
-    s.dates(network_dates);
-    s.in_network = true;
-    s.network = epoch.codes.network;
-  }
-  if (!s.in_station) {
-    s.open_station(epoch, place, station_dates);
-    s.station = epoch.codes.sta;
-  }
+  s.open_elements(epoch.codes, place, network_dates, station_dates);
   s.write_channel(epoch);
+  return s.ok;
+}
+
+bool StationXmlWriter::add_station(const ChannelCodes& codes, const StationPlace& place,
+                                   const ElementDates& network_dates,
+                                   const ElementDates& station_dates) {
+  State& s = *state_;
+  if (!s.ok || s.writer == nullptr) return false;
+  s.open_elements(codes, place, network_dates, station_dates);
+  return s.ok;
+}
+
+bool StationXmlWriter::add_network(const std::string& network, const ElementDates& dates,
+                                   std::size_t selected_stations) {
+  State& s = *state_;
+  if (!s.ok || s.writer == nullptr) return false;
+  if (s.in_station) s.end();
+  if (s.in_network) s.end();
+  s.in_station = false;
+  s.start("Network");
+  s.attribute("code", network);
+  s.dates(dates);
+  s.element("SelectedNumberStations", std::to_string(selected_stations));
+  s.in_network = true;
+  s.network = network;
   return s.ok;
 }
 

@@ -64,6 +64,9 @@ struct ChannelEpoch {
   const PoleZeroResponse* pole_zero = nullptr;
   const std::vector<FapTriplet>* fap = nullptr;  // usable triplets only
   GroundUnits units = GroundUnits::kDisplacement;  // of the response given
+  // False: the Channel element ends without its Response (and without the
+  // comment on a missing one), as a document of level channel has it.
+  bool with_response = true;
 };
 
 // Normalisation of a pole-zero stage at f_n: with PZ(s) = prod(s - z) /
@@ -94,6 +97,18 @@ struct ResponsePlan {
   std::string unusable;  // why the response cannot be written (writable false)
 };
 ResponsePlan plan_response(const ChannelEpoch& epoch);
+
+// The InstrumentSensitivity of a written Response: for pole zeros the
+// stage's gain at plan.frequency, for a FAP list 1e6 / A of the triplet
+// nearest the epoch's normalisation frequency, at that triplet's frequency.
+struct ResponseSensitivity {
+  double value = 0.0;      // counts per input unit
+  double frequency = 0.0;  // hertz
+};
+// Absent when `plan` (plan_response(epoch)) is not writable or the epoch has
+// no response.
+std::optional<ResponseSensitivity> response_sensitivity(const ChannelEpoch& epoch,
+                                                        const ResponsePlan& plan);
 
 // `degrees` within -360..360, the range StationXML allows a phase: moved by
 // whole turns when outside, kept as it is when inside (360 stays 360).
@@ -136,6 +151,15 @@ class StationXmlWriter {
   bool add_channel(const ChannelEpoch& epoch, const StationPlace& place,
                    const ElementDates& network_dates = ElementDates(),
                    const ElementDates& station_dates = ElementDates());
+  // A document of level station: the Station `codes.sta` of network
+  // `codes.network` without channels, opening the network as add_channel
+  // does. Stations must come grouped by network.
+  bool add_station(const ChannelCodes& codes, const StationPlace& place,
+                   const ElementDates& network_dates, const ElementDates& station_dates);
+  // A document of level network: one Network element without stations, with
+  // the number of its stations the document's selection holds.
+  bool add_network(const std::string& network, const ElementDates& dates,
+                   std::size_t selected_stations);
   // Closes every open element and flushes the document.
   bool finish();
 

@@ -54,6 +54,22 @@ class E2eTest : public ::testing::TestWithParam<Backend> {
     return run_process(KALVYNEX_BINARY, arguments, options);
   }
 
+  // Runs kalvynex-inventory as if installed in dir(), with the options that
+  // reach the scratch database after `arguments` unless `connected` is
+  // false; documents carry the creation time 1700000000.
+  ProcessResult run_inventory(std::vector<std::string> arguments, bool connected = true,
+                              ProcessOptions options = {}) const {
+    if (connected) arguments.insert(arguments.end(), {"--dsn", kDsn, "--user", database_->user()});
+    options.environment.emplace("ODBCINI", odbc_ini_);
+    options.environment.emplace("QEV", std::nullopt);
+    options.environment.emplace("WINDIR", std::nullopt);
+    options.environment.emplace("KALVYNEX_PASSWORD", database_->password());
+    options.environment.emplace("SOURCE_DATE_EPOCH", "1700000000");
+    options.argument0 = dir_.path() + "/kalvynex-inventory";
+    options.working_directory = dir_.path();
+    return run_process(KALVYNEX_INVENTORY_BINARY, arguments, options);
+  }
+
   // run() with the connection arguments first.
   ProcessResult run_connected(const std::vector<std::string>& arguments,
                               ProcessOptions options = {}) const {

@@ -27,16 +27,7 @@ namespace {
 class InventoryStationXmlCheckTest : public E2eTest {
  protected:
   ProcessResult inventory(std::vector<std::string> arguments) {
-    arguments.insert(arguments.end(), {"--dsn", kDsn, "--user", database().user()});
-    ProcessOptions options;
-    options.environment.emplace("ODBCINI", dir().path() + "/odbc.ini");
-    options.environment.emplace("QEV", std::nullopt);
-    options.environment.emplace("WINDIR", std::nullopt);
-    options.environment.emplace("KALVYNEX_PASSWORD", database().password());
-    options.environment.emplace("SOURCE_DATE_EPOCH", "1700000000");
-    options.argument0 = dir().path() + "/kalvynex-inventory";
-    options.working_directory = dir().path();
-    return run_process(KALVYNEX_INVENTORY_BINARY, arguments, options);
+    return run_inventory(std::move(arguments));
   }
 
   void insert(const std::string& net, const std::string& loc, const std::string& sta,

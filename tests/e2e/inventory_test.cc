@@ -22,7 +22,9 @@
 #include <gtest/gtest.h>
 
 #include "core/string_printf.h"
+#include "db/calibration_catalog.h"
 #include "tests/e2e/e2e_fixture.h"
+#include "tests/support/selection_cases.h"
 #include "tests/support/files.h"
 
 namespace kalvynex {
@@ -182,19 +184,9 @@ class InventoryTest : public E2eTest {
 
   ProcessResult inventory(std::vector<std::string> arguments, bool connected = true,
                           std::function<void()> before_exec = {}) const {
-    if (connected) {
-      arguments.insert(arguments.end(), {"--dsn", kDsn, "--user", database_user()});
-    }
     ProcessOptions options;
-    options.environment.emplace("ODBCINI", dir().path() + "/odbc.ini");
-    options.environment.emplace("QEV", std::nullopt);
-    options.environment.emplace("WINDIR", std::nullopt);
-    options.environment.emplace("KALVYNEX_PASSWORD", password());
-    options.environment.emplace("SOURCE_DATE_EPOCH", "1700000000");
-    options.argument0 = dir().path() + "/kalvynex-inventory";
-    options.working_directory = dir().path();
     options.before_exec = std::move(before_exec);
-    return run_process(KALVYNEX_INVENTORY_BINARY, arguments, options);
+    return run_inventory(std::move(arguments), connected, std::move(options));
   }
 
   std::string database_user() const { return const_cast<InventoryTest*>(this)->database().user(); }
@@ -502,6 +494,28 @@ TEST_P(InventoryTest, SelectionOverTheLimitIsRefusedBeforeConnecting) {
       "DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_stat_activity WHERE datname = "
       "current_database() AND pid <> pg_backend_pid() AND query LIKE '%escape ''!''%') THEN "
       "RAISE EXCEPTION 'a selection query is left'; END IF; END $$"));
+}
+
+// The selection's date bounds and selection lines as each database's query
+// has them: the table the fake catalog is held to as well.
+TEST_P(InventoryTest, DateBoundsAndSelectionLinesSelectTheSamePeriodsEverywhere) {
+  database().execute("DELETE FROM CALIBRATION");
+  for (const std::string& insert : selection_case_inserts()) database().execute(insert);
+  // unixODBC keeps the first odbc.ini it read for the life of the process:
+  // each backend's data source gets a name of its own.
+  const std::string dsn = std::string("selection_") + backend_name(GetParam());
+  setenv("ODBCINI", dir().write_file("selection.ini", database().odbc_ini_section(dsn)).c_str(),
+         1);
+  ConnectionParameters parameters;
+  parameters.data_source = dsn;
+  parameters.user = database_user();
+  parameters.password = password();
+  CalibrationCatalog catalog;
+  const Status connected = catalog.connect(parameters);
+  ASSERT_TRUE(connected.ok()) << connected.text();
+  for (const SelectionCase& c : selection_cases()) {
+    EXPECT_EQ(selected_periods(&catalog, c.selection), c.periods) << c.name;
+  }
 }
 
 // Tests that need one backend only; the others skip before a database is

@@ -44,6 +44,13 @@ TEST(InventoryOptionsTest, SelectionLimits) {
        "--start '2020-01-01T00:00:00.5' is after --end '2020-01-01T00:00:00.499999'"},
       {{"--end", "2019-12-31 23:59:59", "--start", "2020-01-01", "list"},
        "--start '2020-01-01' is after --end '2019-12-31 23:59:59'"},
+      // --level: four names, export -f stationxml only.
+      {{"-f", "stationxml", "--level", "network", "export"}, ""},
+      {{"-f", "stationxml", "--level", "Station", "export"},
+       "export: unknown level 'Station' (network, station, channel or response)"},
+      {{"-f", "sacpz", "--level", "response", "export"},
+       "export: --level applies to the stationxml format only"},
+      {{"--level", "channel", "list"}, "--level belongs to export --format stationxml"},
   };
   for (const auto& row : rows) {
     std::vector<std::string> words = {"kalvynex-inventory"};

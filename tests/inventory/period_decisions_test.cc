@@ -10,6 +10,7 @@
 #include "tests/support/fake_catalog.h"
 #include "tests/support/files.h"
 #include "tests/support/inventory_run.h"
+#include "tests/support/selection_cases.h"
 #include "tests/support/temp_dir.h"
 
 namespace kalvynex {
@@ -438,6 +439,15 @@ TEST(InventoryPeriodDecisionsTest, SacPzPlaceAndSensitivity) {
                              "ZEROS 1\n"),
             std::string::npos)
       << without.out;
+}
+
+// The fake catalog selects as the databases do (the same table runs on each
+// of them end to end).
+TEST(InventoryPeriodDecisionsTest, FakeCatalogSelectsAsTheDatabases) {
+  FakeCatalog catalog(selection_case_periods());
+  for (const SelectionCase& c : selection_cases()) {
+    EXPECT_EQ(selected_periods(&catalog, c.selection), c.periods) << c.name;
+  }
 }
 
 }  // namespace

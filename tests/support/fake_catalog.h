@@ -35,7 +35,9 @@ enum class CatalogCall {
 
 class FakeCatalog : public PeriodCatalog {
  public:
-  // Every period matches any selection. Channels come in the order of their
+  // Periods match a selection as the database's query matches them (codes
+  // compared byte for byte, as PostgreSQL compares them; an end of year -1
+  // or at the last second of 9999 is open). Channels come in the order of their
   // codes (network, station, location, channel); a channel's periods in the
   // order given.
   explicit FakeCatalog(std::vector<FakePeriod> periods);
