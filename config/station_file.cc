@@ -1,11 +1,14 @@
 #include "config/station_file.h"
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "config/regular_file.h"
+#include "core/channel_codes.h"
 #include "core/string_printf.h"
 #include "core/utf8_text.h"
 #include "core/text_rules.h"
@@ -82,17 +85,119 @@ bool read_number(const std::string& text, double* value) {
   return *end == '\0' && errno == 0 && std::isfinite(*value);
 }
 
-// A header: the column names, compared without case.
-bool is_header(const std::vector<std::string>& fields) {
-  static const char* const kNames[] = {"network", "station", "latitude", "longitude",
-                                       "elevation", "site"};
+// The columns a header may name.
+enum Column : int {
+  kNetwork,
+  kStation,
+  kLatitude,
+  kLongitude,
+  kElevation,
+  kSite,
+  kDepth,
+  kAzimuth,
+  kDip,
+  kSampleRate,
+  kLocation,
+  kChannel,
+  kColumnCount
+};
+
+// Each column's name and the other name it may go by, compared without case.
+constexpr const char* kColumnNames[kColumnCount][2] = {
+    {"network", nullptr}, {"station", nullptr},  {"latitude", nullptr},
+    {"longitude", nullptr}, {"elevation", nullptr}, {"site", "site name"},
+    {"depth", nullptr},   {"azimuth", nullptr},  {"dip", nullptr},
+    {"samplerate", "sample rate"}, {"location", nullptr}, {"channel", nullptr}};
+
+// Where each column stands on a line (-1: nowhere), and how many fields a
+// line holds: 0 for five or six, without a header or after today's.
+struct Layout {
+  std::array<int, kColumnCount> index{0, 1, 2, 3, 4, 5, -1, -1, -1, -1, -1, -1};
+  std::size_t fields = 0;
+};
+
+bool names_column(const std::string& field, Column column) {
+  const char* const* names = kColumnNames[column];
+  return equals_ignore_case(field, names[0]) ||
+         (names[1] != nullptr && equals_ignore_case(field, names[1]));
+}
+
+// A header begins with the network and station columns.
+bool looks_like_header(const std::vector<std::string>& fields) {
+  return fields.size() >= 2 && names_column(fields[0], kNetwork) &&
+         names_column(fields[1], kStation);
+}
+
+// The layout that the header `fields` names; false with *why when it names
+// a column that does not exist, one twice, or not the required ones.
+bool read_header(const std::vector<std::string>& fields, Layout* layout, std::string* why) {
+  Layout named;
+  named.index.fill(-1);
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (!equals_ignore_case(fields[i], kNames[i]) &&
-        !(i == 5 && equals_ignore_case(fields[i], "site name"))) {
+    int column = 0;
+    while (column < kColumnCount && !names_column(fields[i], static_cast<Column>(column))) {
+      ++column;
+    }
+    if (column == kColumnCount) {
+      *why = "unknown column \"" + fields[i] + "\"";
+      return false;
+    }
+    if (named.index[column] >= 0) {
+      *why = "column \"" + fields[i] + "\" named twice";
+      return false;
+    }
+    named.index[column] = static_cast<int>(i);
+  }
+  for (int column = kNetwork; column <= kElevation; ++column) {
+    if (named.index[column] < 0) {
+      *why = std::string("no ") + kColumnNames[column][0] + " column";
       return false;
     }
   }
+  if ((named.index[kLocation] < 0) != (named.index[kChannel] < 0)) {
+    *why = "location and channel columns come together";
+    return false;
+  }
+  // Today's header keeps today's lines: five fields and an optional site.
+  bool today = fields.size() <= 6;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    today = today && named.index[i] == static_cast<int>(i);
+  }
+  if (today) {
+    *layout = Layout();
+  } else {
+    *layout = named;
+    layout->fields = fields.size();
+  }
   return true;
+}
+
+// A sensor column: what it is called in a message, where its value goes,
+// and its range (nullptr: any number).
+struct SensorColumn {
+  Column column;
+  const char* word;
+  std::optional<double> ChannelPlace::*member;
+  bool (*in_range)(double);
+  const char* outside;
+};
+
+constexpr SensorColumn kSensorColumns[] = {
+    {kDepth, "depth", &ChannelPlace::depth, nullptr, nullptr},
+    // StationXML's bounds: the azimuth excludes 360, the dip includes both ends.
+    {kAzimuth, "azimuth", &ChannelPlace::azimuth,
+     [](double v) { return v >= 0.0 && v < 360.0; }, " is outside 0 <= azimuth < 360"},
+    {kDip, "dip", &ChannelPlace::dip, [](double v) { return v >= -90.0 && v <= 90.0; },
+     " is outside -90..90"},
+    {kSampleRate, "sample rate", &ChannelPlace::sample_rate, [](double v) { return v > 0.0; },
+     " is not above 0"},
+};
+
+bool has_any_value(const ChannelPlace& sensor) {
+  for (const SensorColumn& c : kSensorColumns) {
+    if (sensor.*c.member) return true;
+  }
+  return false;
 }
 
 // The first control byte of `line` (below 0x20 but the tab, or 0x7F), or -1.
@@ -112,10 +217,30 @@ const StationPlace* StationPlaces::find(const std::string& network,
   return it == places_.end() ? nullptr : &it->second;
 }
 
+ChannelPlace StationPlaces::find_channel(const std::string& network, const std::string& station,
+                                         const std::string& location,
+                                         const std::string& channel) const {
+  ChannelPlace sensor;
+  if (station_sensors_.empty() && channel_sensors_.empty()) return sensor;
+  const auto station_it = station_sensors_.find({network, station});
+  if (station_it != station_sensors_.end()) sensor = station_it->second;
+  const auto channel_it =
+      channel_sensors_.find({network, station, written_location(location), channel});
+  if (channel_it != channel_sensors_.end()) {
+    for (const SensorColumn& c : kSensorColumns) {
+      if (channel_it->second.*c.member) sensor.*c.member = channel_it->second.*c.member;
+    }
+  }
+  return sensor;
+}
+
 bool parse_station_file(const std::string& text, StationPlaces* out, std::string* error) {
   StationPlaces result;
-  std::map<std::pair<std::string, std::string>, int> first_line;
+  std::map<StationPlaces::StationKey, int> first_line;
+  std::map<StationPlaces::ChannelKey, int> first_channel_line;
   std::vector<std::string> fields;
+  const std::string none;  // the field of a column that the file does not have
+  Layout layout;
   int number = 0;
   bool header_possible = true;
   // A UTF-8 byte order mark before the first line is not part of it.
@@ -144,44 +269,106 @@ bool parse_station_file(const std::string& text, StationPlaces* out, std::string
     while (first < line.size() && is_blank(line[first])) ++first;
     if (first == line.size() || line[first] == '#') continue;
     if (!split_fields(line, &fields)) return fail("a quoted field is not closed properly");
-    if (fields.size() < 5 || fields.size() > 6) {
+    // Only the first line that is not skipped may be the header.
+    const bool header = header_possible && looks_like_header(fields);
+    header_possible = false;
+    if (header) {
+      std::string why;
+      if (!read_header(fields, &layout, &why)) return fail(why);
+      continue;
+    }
+    if (layout.fields == 0 && (fields.size() < 5 || fields.size() > 6)) {
       return fail(string_printf("%zu fields; expected network,station,latitude,longitude,"
                                 "elevation and an optional site name",
                                 fields.size()));
     }
-    // Only the first line that is not skipped may be the header.
-    const bool header = header_possible && is_header(fields);
-    header_possible = false;
-    if (header) continue;
+    if (layout.fields != 0 && fields.size() != layout.fields) {
+      return fail(string_printf("%zu fields; the header names %zu columns", fields.size(),
+                                layout.fields));
+    }
+    auto field = [&](Column column) -> const std::string& {
+      const int i = layout.index[column];
+      return i >= 0 && static_cast<std::size_t>(i) < fields.size() ? fields[i] : none;
+    };
+    const std::string& network = field(kNetwork);
+    const std::string& station = field(kStation);
+    const std::string& location = field(kLocation);
+    const std::string& channel = field(kChannel);
     StationPlace place;
-    if (!read_number(fields[2], &place.latitude)) {
-      return fail("latitude \"" + fields[2] + "\" is not a decimal number");
+    if (channel.empty()) {
+      if (!location.empty()) return fail("location \"" + location + "\" without a channel");
+      if (!read_number(field(kLatitude), &place.latitude)) {
+        return fail("latitude \"" + field(kLatitude) + "\" is not a decimal number");
+      }
+      if (!read_number(field(kLongitude), &place.longitude)) {
+        return fail("longitude \"" + field(kLongitude) + "\" is not a decimal number");
+      }
+      if (!read_number(field(kElevation), &place.elevation)) {
+        return fail("elevation \"" + field(kElevation) + "\" is not a decimal number");
+      }
+      // StationXML's bounds: the latitude excludes 90, the longitude does not
+      // exclude 180.
+      if (place.latitude < -90.0 || place.latitude >= 90.0) {
+        return fail("latitude " + field(kLatitude) + " is outside -90 <= latitude < 90");
+      }
+      if (place.longitude < -180.0 || place.longitude > 180.0) {
+        return fail("longitude " + field(kLongitude) + " is outside -180..180");
+      }
+    } else if (!field(kLatitude).empty() || !field(kLongitude).empty() ||
+               !field(kElevation).empty() || !field(kSite).empty()) {
+      return fail("a channel's line leaves latitude, longitude, elevation and site empty");
     }
-    if (!read_number(fields[3], &place.longitude)) {
-      return fail("longitude \"" + fields[3] + "\" is not a decimal number");
+    if (network.empty() || station.empty()) return fail("network or station code empty");
+    ChannelPlace sensor;
+    for (const SensorColumn& c : kSensorColumns) {
+      const std::string& value = field(c.column);
+      if (value.empty()) continue;
+      double number_read = 0.0;
+      if (!read_number(value, &number_read)) {
+        return fail(std::string(c.word) + " \"" + value + "\" is not a decimal number");
+      }
+      if (c.in_range != nullptr && !c.in_range(number_read)) {
+        return fail(std::string(c.word) + " " + value + c.outside);
+      }
+      sensor.*c.member = number_read;
     }
-    if (!read_number(fields[4], &place.elevation)) {
-      return fail("elevation \"" + fields[4] + "\" is not a decimal number");
+    if (!channel.empty()) {
+      StationPlaces::ChannelKey key{network, station, written_location(location), channel};
+      const auto seen = first_channel_line.find(key);
+      if (seen != first_channel_line.end()) {
+        return fail(string_printf("%s.%s.%s.%s is already given on line %d", network.c_str(),
+                                  station.c_str(), location.c_str(), channel.c_str(),
+                                  seen->second));
+      }
+      first_channel_line.emplace(key, number);
+      result.channel_sensors_.emplace(std::move(key), sensor);
+      continue;
     }
-    // StationXML's bounds: the latitude excludes 90, the longitude does not
-    // exclude 180.
-    if (place.latitude < -90.0 || place.latitude >= 90.0) {
-      return fail("latitude " + fields[2] + " is outside -90 <= latitude < 90");
-    }
-    if (place.longitude < -180.0 || place.longitude > 180.0) {
-      return fail("longitude " + fields[3] + " is outside -180..180");
-    }
-    if (fields[0].empty() || fields[1].empty()) return fail("network or station code empty");
-    if (fields.size() == 6) place.site_name = fields[5];
+    place.site_name = field(kSite);
     place.known = true;
-    const auto key = std::make_pair(fields[0], fields[1]);
+    auto key = std::make_pair(network, station);
     const auto seen = first_line.find(key);
     if (seen != first_line.end()) {
-      return fail(string_printf("%s.%s is already given on line %d", fields[0].c_str(),
-                                fields[1].c_str(), seen->second));
+      return fail(string_printf("%s.%s is already given on line %d", network.c_str(),
+                                station.c_str(), seen->second));
     }
     first_line.emplace(key, number);
-    result.places_.emplace(key, std::move(place));
+    if (has_any_value(sensor)) result.station_sensors_.emplace(key, sensor);
+    result.places_.emplace(std::move(key), std::move(place));
+  }
+  // A channel stands where its station does: the station's line is needed.
+  int orphan = 0;  // the first line of a channel whose station has none
+  std::string orphan_station;
+  for (const auto& [key, line] : first_channel_line) {
+    if (result.places_.count({key[0], key[1]}) == 0 && (orphan == 0 || line < orphan)) {
+      orphan = line;
+      orphan_station = key[0] + "." + key[1];
+    }
+  }
+  if (orphan != 0) {
+    *error = string_printf("line %d: station %s has no line of its own", orphan,
+                           orphan_station.c_str());
+    return false;
   }
   *out = std::move(result);
   return true;

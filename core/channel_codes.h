@@ -39,6 +39,13 @@ bool has_usable_codes(const ChannelCodes& codes);
 // every code is usable.
 std::string unusable_codes_text(const ChannelCodes& codes);
 
+// The location as the documents write it: the table's "??", the "--" of the
+// FDSN services and the empty code all mean "no location" and give "";
+// any other code is itself.
+inline std::string written_location(const std::string& location) {
+  return location == "??" || location == "--" ? std::string() : location;
+}
+
 inline bool operator==(const ChannelCodes& a, const ChannelCodes& b) {
   return a.sta == b.sta && a.chan == b.chan && a.network == b.network &&
          a.location == b.location;

@@ -1,7 +1,9 @@
-// Where a station stands, as the stations file of an export gives it.
+// Where a station stands, and how its channels' sensors sit, as the
+// stations file of an export gives them.
 #ifndef KALVYNEX_CORE_STATION_PLACE_H_
 #define KALVYNEX_CORE_STATION_PLACE_H_
 
+#include <optional>
 #include <string>
 
 namespace kalvynex {
@@ -13,6 +15,14 @@ struct StationPlace {
   double elevation = 0.0;  // metres
   std::string site_name;   // empty: the station code
   bool known = false;
+};
+
+// What is known of one channel's sensor; each value absent when not given.
+struct ChannelPlace {
+  std::optional<double> depth;        // metres below the local surface
+  std::optional<double> azimuth;      // degrees east of north, 0 <= azimuth < 360
+  std::optional<double> dip;          // degrees down from the horizontal, -90..90
+  std::optional<double> sample_rate;  // samples per second, above 0
 };
 
 }  // namespace kalvynex

@@ -24,6 +24,8 @@ struct PeriodViewRequest {
 // Reads net, sta, loc, cha and start (the codes exactly as stored, "--"
 // for the empty location; START in any form --time takes). False with the
 // reason for a 400.
+// The empty location also finds a period stored under "??" or "--": the
+// documents write all three as the empty location.
 bool parse_period_view_request(const std::vector<QueryParameter>& parameters,
                                PeriodViewRequest* out, std::string* error);
 

@@ -89,6 +89,14 @@ bool SacPzPeriodTexts::text(const CatalogPeriod& p, std::string* text, Outcome* 
     }
   }
   period.place = place_;
+  if (places_ != nullptr) {
+    const ChannelPlace sensor =
+        places_->find_channel(p.codes.network, p.codes.sta, p.codes.location, p.codes.chan);
+    period.place.depth = sensor.depth;
+    period.place.dip = sensor.dip;
+    period.place.azimuth = sensor.azimuth;
+    period.place.sample_rate = sensor.sample_rate;
+  }
   period.sensitivity = sensitivity_of(reporter_, p, response_);
   *text = build_sacpz_text(period, response_);
   return true;

@@ -95,6 +95,14 @@ class PlaceBook {
     return found != nullptr ? *found : StationPlace();
   }
 
+  // The sensor of a channel (its values absent when not named).
+  ChannelPlace sensor(const ChannelCodes& codes) const {
+    return request_.places != nullptr
+               ? request_.places->find_channel(codes.network, codes.sta, codes.location,
+                                               codes.chan)
+               : ChannelPlace();
+  }
+
   // A station without a known place lies in no area.
   bool in_area(const StationPlace& place) const {
     if (!area_) return true;
@@ -285,6 +293,7 @@ CommandResult write_station_document(PeriodWalk& walk, Reporter& reporter,
     epoch.normalization_frequency = requested_normalization_frequency(p.freq);
     epoch.units = request.units;
     epoch.with_response = with_response;
+    epoch.sensor = places.sensor(p.codes);
     PoleZeroResponse pole_zero;
     std::vector<FapTriplet> triplets;
     if (!choose_response(reporter, p, record, &pole_zero, &triplets, &epoch)) {

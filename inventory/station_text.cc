@@ -74,16 +74,24 @@ std::string channel_text_line(const ChannelEpoch& epoch, const StationPlace& pla
   const ChannelCodes& c = epoch.codes;
   std::string line = station_text_field(c.network) + "|" + station_text_field(c.sta) + "|" +
                      station_text_field(xml_location_code(c.location)) + "|" +
-                     station_text_field(c.chan) + "|" + place_fields(place) + "|0|||";
+                     station_text_field(c.chan) + "|" + place_fields(place) + "|";
+  // Depth as the XML writes it (0 when not known), then Azimuth and Dip;
   // SensorDescription: none is stored.
+  const ChannelPlace& sensor = epoch.sensor;
+  line += number_text(sensor.depth.value_or(0.0)) + "|";
+  if (sensor.azimuth) line += number_text(*sensor.azimuth);
   line += "|";
+  if (sensor.dip) line += number_text(*sensor.dip);
+  line += "||";
   if (sensitivity) {
     line += number_text(sensitivity->value) + "|" + number_text(sensitivity->frequency) + "|" +
             ground_units_name(epoch.units);
   } else {
     line += "||";
   }
-  line += "||" + station_text_time(epoch.start) + "|";
+  line += "|";
+  if (sensor.sample_rate) line += number_text(*sensor.sample_rate);
+  line += "|" + station_text_time(epoch.start) + "|";
   if (!is_open_end(epoch.end)) line += station_text_time(epoch.end);
   line += "\n";
   return line;

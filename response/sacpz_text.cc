@@ -67,9 +67,7 @@ std::string name_time(const Timestamp& t) {
 
 }  // namespace
 
-std::string sacpz_location(const std::string& location) {
-  return location == "??" || location == "--" ? std::string() : location;
-}
+std::string sacpz_location(const std::string& location) { return written_location(location); }
 
 std::string sacpz_file_name(const ChannelCodes& codes, const Timestamp& start,
                             const Timestamp& end) {

@@ -224,7 +224,7 @@ std::size_t nearest_triplet(const std::vector<FapTriplet>& triplets, double freq
 }
 
 std::string xml_location_code(const std::string& location) {
-  return location == "??" || location == "--" ? std::string() : location;
+  return written_location(location);
 }
 
 std::string xml_date_time(const Timestamp& t) {
@@ -515,7 +515,11 @@ void StationXmlWriter::State::write_channel(const ChannelEpoch& epoch) {
   block_number(kDepth, "Latitude", place.known ? place.latitude : 0.0);
   block_number(kDepth, "Longitude", place.known ? place.longitude : 0.0);
   block_number(kDepth, "Elevation", place.known ? place.elevation : 0.0);
-  block_number(kDepth, "Depth", 0.0);
+  const ChannelPlace& sensor = epoch.sensor;
+  block_number(kDepth, "Depth", sensor.depth.value_or(0.0));
+  if (sensor.azimuth) block_number(kDepth, "Azimuth", *sensor.azimuth);
+  if (sensor.dip) block_number(kDepth, "Dip", *sensor.dip);
+  if (sensor.sample_rate) block_number(kDepth, "SampleRate", *sensor.sample_rate);
   if (sensitivity && epoch.pole_zero != nullptr) {
     block_pole_zero(*epoch.pole_zero, *sensitivity);
   } else if (sensitivity) {

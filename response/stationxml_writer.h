@@ -67,6 +67,9 @@ struct ChannelEpoch {
   // False: the Channel element ends without its Response (and without the
   // comment on a missing one), as a document of level channel has it.
   bool with_response = true;
+  // Depth (0 when absent, as the schema requires one), Azimuth, Dip and
+  // SampleRate (each left out when absent).
+  ChannelPlace sensor;
 };
 
 // Normalisation of a pole-zero stage at f_n: with PZ(s) = prod(s - z) /

@@ -41,9 +41,10 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 # validates every StationXML document the tests write against the schema,
 # and node (nodejs), which reads them again with a third-party parser from
 # npm's registry (npm itself, a package of its own on Debian, is installed
-# by that stage when no npm command is there).
+# by that stage when no npm command is there), and chromium, in which the
+# same stage drives the page of the serve command.
 TEST_PACKAGES=(odbc-postgresql postgresql-15 postgresql gnuplot-nox mariadb-server odbc-mariadb
-  dpkg-dev groff-base locales lintian libxml2-utils nodejs
+  dpkg-dev groff-base locales lintian libxml2-utils nodejs chromium
   clang-tidy-14 cppcheck clang-14 libclang-rt-14-dev)
 
 # Configures and builds into $1 with extra CMake arguments after it.

@@ -450,5 +450,53 @@ TEST(InventoryPeriodDecisionsTest, FakeCatalogSelectsAsTheDatabases) {
   }
 }
 
+// A channel's sensor from the stations file reaches both exports: its own
+// line's values over its station's, its stored "--" matching the file's
+// empty location; a channel without a line takes the station's.
+TEST(InventoryPeriodDecisionsTest, SensorValuesOfTheStationsFile) {
+  const char* sac = "ZEROS 1|POLES 0|CONSTANT 2|";
+  FakeCatalog catalog({fake_period("XX.ABC.--.BHN", at(2008, 1, 1), open_end(), sac, ""),
+                       fake_period("XX.ABC.--.BHZ", at(2008, 1, 1), open_end(), sac, "")});
+  TempDir dir;
+  const std::string stations = dir.write_file(
+      "stations",
+      "network,station,location,channel,latitude,longitude,elevation,depth,azimuth,dip,"
+      "samplerate\n"
+      "XX,ABC,,,-19.9,134.3,389,2.5,,,40\n"
+      "XX,ABC,,BHZ,,,,,0,-90,100\n");
+  const SessionRun sacpz =
+      run_session_on(catalog, {"export", "-f", "sacpz", "--stations", stations});
+  EXPECT_EQ(sacpz.status, 0) << sacpz.err;
+  const std::string lines[] = {
+      "* CHANNEL   (KCMPNM): BHN\n",  "* ELEVATION         : 389.0\n",
+      "* DEPTH             : 2.5\n",  "* SAMPLE RATE       : 40.0\n",
+      "* INPUT UNIT        : M\n",    "* CHANNEL   (KCMPNM): BHZ\n",
+      "* ELEVATION         : 389.0\n"
+      "* DEPTH             : 2.5\n"
+      "* DIP               : 0.0\n"
+      "* AZIMUTH           : 0.0\n"
+      "* SAMPLE RATE       : 100.0\n"};
+  std::size_t at_line = 0;
+  for (const std::string& line : lines) {
+    at_line = sacpz.out.find(line, at_line);
+    ASSERT_NE(at_line, std::string::npos) << line << sacpz.out;
+  }
+  EXPECT_EQ(sacpz.out.find("* DIP"), sacpz.out.rfind("* DIP")) << sacpz.out;  // BHZ's only
+
+  const SessionRun xml =
+      run_session_on(catalog, {"export", "-f", "stationxml", "--stations", stations});
+  EXPECT_EQ(xml.status, 0) << xml.err;
+  const std::size_t bhz = xml.out.find("<Channel code=\"BHZ\"");
+  ASSERT_NE(bhz, std::string::npos) << xml.out;
+  EXPECT_NE(xml.out.find("<Depth>2.5</Depth>\n        <SampleRate>40</SampleRate>"),
+            std::string::npos)
+      << xml.out;
+  EXPECT_NE(xml.out.find("<Depth>2.5</Depth>\n        <Azimuth>0</Azimuth>\n"
+                         "        <Dip>-90</Dip>\n        <SampleRate>100</SampleRate>",
+                         bhz),
+            std::string::npos)
+      << xml.out;
+}
+
 }  // namespace
 }  // namespace kalvynex

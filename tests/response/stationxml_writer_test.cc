@@ -85,8 +85,10 @@ TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
   auto bhz = epoch("XX", "ABC", "00", "BHZ", Timestamp::at(2001, 1, 1),
                    Timestamp::at(2005, 2, 28, 23, 59, 59), 1.0);
   bhz.pole_zero = &broadband;
+  bhz.sensor = {145.5, 359.5, -90.0, 20.0};
   auto bhn = epoch("XX", "ABC", "00", "BHN", Timestamp::at(2011, 1, 1), Timestamp{-1}, 2.4);
   bhn.fap = &fap;
+  bhn.sensor.dip = 90.0;  // only a dip: Depth 0 as without one, no Azimuth
   auto lhz = epoch("XX", "ABC", "", "LHZ", Timestamp::at(2003, 1, 1), Timestamp{-1}, 1.0);
   auto hhz = epoch("XX", "DEF", "??", "HHZ", Timestamp::at(2015, 6, 1, 12, 30, 5), Timestamp{-1},
                    5.0);
@@ -126,6 +128,18 @@ TEST(StationXmlWriterTest, DocumentValidatesAndEvaluatesToTheStoredResponse) {
   EXPECT_EQ(channels[4].network, "YY");
   EXPECT_EQ(channels[4].site_name, "Q&A <hut> \"north\"");
   EXPECT_FALSE(channels[2].has_response);
+  // The sensor's elements in the schema's order, each left out when absent
+  // (Depth, which the schema requires, is 0).
+  EXPECT_NE(doc.find("<Depth>145.5</Depth>\n        <Azimuth>359.5</Azimuth>\n"
+                     "        <Dip>-90</Dip>\n        <SampleRate>20</SampleRate>\n"
+                     "        <Response>"),
+            std::string::npos)
+      << doc;
+  EXPECT_NE(doc.find("<Depth>0</Depth>\n        <Dip>90</Dip>\n        <Response>"),
+            std::string::npos);
+  for (const char* tag : {"<Azimuth>", "<SampleRate>"}) {
+    EXPECT_EQ(doc.find(tag, doc.find(tag) + 1), std::string::npos) << tag;
+  }
 
   // Pole-zero stages evaluate to CONSTANT x PZ(s) of the stored response.
   const std::vector<std::pair<int, const PoleZeroResponse*>> pz = {
