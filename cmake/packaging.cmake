@@ -113,14 +113,16 @@ the table schemas, demo data and sample settings and ODBC data source
 files in /usr/share/kalvynex.")
 
 # Depends comes from the libraries that the programs link (libodbc2 for
-# unixODBC, libxml2 for the StationXML writer, and the C and C++ runtimes) as
+# unixODBC, libxml2 for the StationXML writer, libmicrohttpd12 for the station
+# service, and the C and C++ runtimes) as
 # dpkg-shlibdeps finds them, so the version bounds follow the build machine. Without dpkg-shlibdeps (package
 # dpkg-dev) the same list is written out, without versions.
 find_program(KALVYNEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KALVYNEX_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, libxml2, libc6, libstdc++6, libgcc-s1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libodbc2, libxml2, libmicrohttpd12, libc6, libstdc++6, libgcc-s1")
 endif()
 # A driver for the database that holds CALIBRATION.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc | odbc-postgresql | odbc-mariadb")

@@ -23,6 +23,19 @@ ClosedDescriptors fill_standard_descriptors();
 // signal. A signal ignored by whoever started the process stays ignored.
 void handle_ending_signals();
 
+// For a program that stops in its own time (the station service): from
+// this call on, SIGINT, SIGTERM and SIGHUP no longer end the process; each
+// writes a byte into a pipe whose reading end is returned (-1 when no pipe
+// could be made), and the caller, watching it, finishes its work and exits.
+// A second such signal ends the process as handle_ending_signals would. A
+// signal ignored by whoever started the process stays ignored.
+int stop_signal_descriptor();
+
+// SIGPIPE ignored: a write to a socket or pipe whose reader has gone fails
+// with EPIPE, to be handled as any failed write, instead of ending the
+// process.
+void ignore_broken_pipe();
+
 }  // namespace kalvynex
 
 #endif  // KALVYNEX_CORE_PROCESS_GUARD_H_

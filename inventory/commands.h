@@ -9,10 +9,12 @@
 #include <optional>
 #include <string>
 
+#include "inventory/catalog_pool.h"
 #include "inventory/inventory.h"
 #include "inventory/options.h"
 #include "inventory/period_walk.h"
 #include "inventory/reporter.h"
+#include "inventory/session.h"
 
 namespace kalvynex {
 
@@ -28,6 +30,12 @@ struct CommandContext {
 CommandResult list_periods(const CommandContext& context);
 CommandResult check_periods(const CommandContext& context);
 CommandResult export_periods(const CommandContext& context);
+
+// serve: the station web service on the options' address, its catalogs
+// made by `make_catalog`, until SIGTERM, SIGINT or SIGHUP; kDone after the
+// requests under way have finished.
+InventoryExit serve_requests(const InventoryOptions& options, const InventoryEnvironment& env,
+                             const SessionSetup& setup, const CatalogPool::Factory& make_catalog);
 
 // The export formats, once export_periods has chosen the output.
 CommandResult export_files(const CommandContext& context, const std::string& dir);

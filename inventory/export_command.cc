@@ -45,6 +45,8 @@ bool writes_standard_output(const InventoryOptions& options, const std::string& 
     case InventoryCommand::kList:
     case InventoryCommand::kCheck:
       return true;
+    case InventoryCommand::kServe:
+      return false;
     case InventoryCommand::kExport:
     case InventoryCommand::kNone:
       break;

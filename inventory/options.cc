@@ -10,6 +10,7 @@
 #include "core/string_printf.h"
 #include "core/timestamp.h"
 #include "inventory/code_patterns.h"
+#include "inventory/http_service.h"
 #include "inventory/selection_time.h"
 
 namespace kalvynex {
@@ -27,6 +28,9 @@ constexpr int kToleranceOption = 1007;
 constexpr int kPhaseToleranceOption = 1020;
 constexpr int kUnitsOption = 1021;
 constexpr int kLevelOption = 1022;
+constexpr int kListenOption = 1023;
+constexpr int kWorkersOption = 1024;
+constexpr int kBaseUrlOption = 1025;
 
 }  // namespace
 
@@ -51,6 +55,9 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       {"phase-tolerance", required_argument, nullptr, kPhaseToleranceOption},
       {"units", required_argument, nullptr, kUnitsOption},
       {"level", required_argument, nullptr, kLevelOption},
+      {"listen", required_argument, nullptr, kListenOption},
+      {"workers", required_argument, nullptr, kWorkersOption},
+      {"base-url", required_argument, nullptr, kBaseUrlOption},
       {"quiet", no_argument, nullptr, 'q'},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, 'V'},
@@ -74,6 +81,8 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   std::optional<std::string> level;
   std::optional<std::string> tolerance;
   std::optional<std::string> phase_tolerance;
+  std::optional<std::string> listen;
+  std::optional<std::string> workers;
   std::string start_text;
   std::string end_text;
   // getopt_long keeps its position in globals: start afresh, and let this
@@ -115,6 +124,9 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       case kPhaseToleranceOption: phase_tolerance = value; break;
       case kUnitsOption: units = value; break;
       case kLevelOption: level = value; break;
+      case kListenOption: listen = value; break;
+      case kWorkersOption: workers = value; break;
+      case kBaseUrlOption: out->base_url = value; break;
       case 'q': out->quiet = true; break;
       case 'h': out->help = true; return true;
       case 'V': out->version = true; return true;
@@ -151,7 +163,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   }
 
   if (optind >= argc) {
-    *error = "no command given (list, export or check)";
+    *error = "no command given (list, export, check or serve)";
     return false;
   }
   const std::string command = argv[optind];
@@ -159,8 +171,13 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
     *error = std::string("unexpected argument '") + argv[optind + 1] + "'";
     return false;
   }
-  if (out->stations && command != "export") {
-    *error = "--stations belongs to export --format sacpz or stationxml";
+  if ((listen || workers || out->base_url) && command != "serve") {
+    *error = std::string(listen ? "--listen" : workers ? "--workers" : "--base-url") +
+             " belongs to serve";
+    return false;
+  }
+  if (out->stations && command != "export" && command != "serve") {
+    *error = "--stations belongs to export --format sacpz or stationxml, and to serve";
     return false;
   }
   if (level && command != "export") {
@@ -178,6 +195,38 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
   if (phase_tolerance && command != "check") {
     *error = "--phase-tolerance belongs to check";
     return false;
+  }
+  if (command == "serve") {
+    out->command = InventoryCommand::kServe;
+    if (patterns > 0 || selection.valid_at || selection.window_start || selection.window_end) {
+      *error = "serve: the requests select; -n, -s, -l, -c, --time, --start and --end "
+               "belong to list, export and check";
+      return false;
+    }
+    if (format || out->output || out->type_out) {
+      *error = "serve: --format, --output and --type-out belong to list, export and check";
+      return false;
+    }
+    if (listen) {
+      ListenAddress address;
+      if (!parse_listen_address(*listen, &address, error)) {
+        *error = "serve: " + *error;
+        return false;
+      }
+      out->listen = *listen;
+    }
+    if (workers) {
+      const bool digits = !workers->empty() && workers->size() <= 2 &&
+                          workers->find_first_not_of("0123456789") == std::string::npos;
+      const int count = digits ? static_cast<int>(std::strtol(workers->c_str(), nullptr, 10)) : 0;
+      if (count < 1 || count > kMaxServeWorkers) {
+        *error = string_printf("serve: invalid --workers '%s' (a number from 1 to %d)",
+                               workers->c_str(), kMaxServeWorkers);
+        return false;
+      }
+      out->workers = count;
+    }
+    return true;
   }
   if (command == "list") {
     out->command = InventoryCommand::kList;
@@ -287,7 +336,7 @@ bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::
       return false;
     }
   } else {
-    *error = "unknown command '" + command + "' (list, export or check)";
+    *error = "unknown command '" + command + "' (list, export, check or serve)";
     return false;
   }
   return true;

@@ -15,7 +15,7 @@
 
 namespace kalvynex {
 
-enum class InventoryCommand { kNone, kList, kExport, kCheck };
+enum class InventoryCommand { kNone, kList, kExport, kCheck, kServe };
 enum class ListFormat { kText, kCsv, kJson };
 enum class ExportFormat { kSacPz, kSac, kFap, kStationXml };
 enum class CheckFormat { kText, kJson };
@@ -35,6 +35,9 @@ struct InventoryOptions {
   CheckFormat check_format = CheckFormat::kText;
   double tolerance_db = 1.0;            // --tolerance, check only
   double phase_tolerance_deg = 5.0;     // --phase-tolerance, check only
+  std::string listen = "127.0.0.1:8080";  // --listen, serve only
+  int workers = 4;                        // --workers, serve only
+  std::optional<std::string> base_url;    // --base-url, serve only
   std::optional<std::string> dsn;
   std::optional<std::string> user;
   std::optional<std::string> password_file;
@@ -49,9 +52,14 @@ struct InventoryOptions {
 // the server answer in well under a second.
 constexpr std::size_t kMaxCodePatterns = 500;
 
+// The most database connections (--workers) serve opens.
+constexpr int kMaxServeWorkers = 64;
+
 // Reads the arguments (argument 0 is the program). False with a message in
 // *error for a usage error; --help and --version end the reading with true.
-// Usage errors include a selection of more than kMaxCodePatterns code
+// Usage errors include a selection of codes or times given to serve (whose
+// requests select), --workers outside 1..kMaxServeWorkers, a --listen that
+// is no numeric ADDRESS:PORT, and a selection of more than kMaxCodePatterns code
 // patterns and a --start later than --end (equal times are accepted).
 bool parse_inventory_options(int argc, char** argv, InventoryOptions* out, std::string* error);
 

@@ -6,6 +6,7 @@
 
 #include "config/settings.h"
 #include "db/calibration_catalog.h"
+#include "inventory/commands.h"
 #include "inventory/data_output.h"
 #include "inventory/inventory.h"
 #include "inventory/password_file.h"
@@ -82,6 +83,10 @@ InventoryExit run_inventory(const InventoryOptions& options, const InventoryEnvi
   }
   std::optional<std::string> password;
   if (!read_password(options, env, &password)) return InventoryExit::kUsage;
+  if (options.command == InventoryCommand::kServe) {
+    return serve_requests(options, env, session_setup(options, env, password),
+                          [] { return std::make_unique<CalibrationCatalog>(); });
+  }
   CalibrationCatalog catalog;
   return run_session(options, env, session_setup(options, env, password), catalog);
 }

@@ -20,6 +20,7 @@ CommandResult run_command(const CommandContext& context) {
     case InventoryCommand::kCheck:
       return check_periods(context);
     case InventoryCommand::kExport:
+    case InventoryCommand::kServe:
     case InventoryCommand::kNone:
       break;
   }

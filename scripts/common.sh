@@ -31,7 +31,8 @@ ensure_packages() {
 }
 
 # What building and running kalvynex needs.
-BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3 libxml2-dev)
+BUILD_PACKAGES=(g++ cmake make pkg-config libgtest-dev unixodbc unixodbc-dev libsqliteodbc sqlite3 libxml2-dev
+  libmicrohttpd-dev)
 
 # What the test command needs beyond building: the database servers and
 # drivers of the end-to-end tests, the analysis tools, gnuplot for the
@@ -41,10 +42,11 @@ BUILD_PACKAGES=(g++ cmake make libgtest-dev unixodbc unixodbc-dev libsqliteodbc 
 # validates every StationXML document the tests write against the schema,
 # and node (nodejs), which reads them again with a third-party parser from
 # npm's registry (npm itself, a package of its own on Debian, is installed
-# by that stage when no npm command is there), and chromium, in which the
-# same stage drives the page of the serve command.
+# by that stage when no npm command is there), chromium, in which the same
+# stage drives the page of the serve command, and curl, a client of the
+# station service's tests.
 TEST_PACKAGES=(odbc-postgresql postgresql-15 postgresql gnuplot-nox mariadb-server odbc-mariadb
-  dpkg-dev groff-base locales lintian libxml2-utils nodejs chromium
+  dpkg-dev groff-base locales lintian libxml2-utils nodejs chromium curl
   clang-tidy-14 cppcheck clang-14 libclang-rt-14-dev)
 
 # Configures and builds into $1 with extra CMake arguments after it.

@@ -55,6 +55,7 @@ has_package() { grep -Eq "(^|, )$1( |,|\$)" <<<"$2"; }
 has_package libodbc2 "$depends" || fail "Depends lacks libodbc2: $depends"
 has_package libc6 "$depends" || fail "Depends lacks libc6: $depends"
 has_package libxml2 "$depends" || fail "Depends lacks libxml2: $depends"
+has_package libmicrohttpd12 "$depends" || fail "Depends lacks libmicrohttpd12: $depends"
 recommends=$(field Recommends)
 for driver in libsqliteodbc odbc-postgresql odbc-mariadb; do
   grep -Eq "(^| )$driver( |\$)" <<<"$recommends" || fail "Recommends lacks $driver: $recommends"

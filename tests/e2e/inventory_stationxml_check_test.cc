@@ -608,7 +608,8 @@ TEST_P(InventoryStationXmlCheckTest, OptionsOfStationXmlAndCheck) {
       {{"export", "-f", "sacpz", "--phase-tolerance", "3"}, 2,
        "kalvynex-inventory: --phase-tolerance belongs to check" + hint},
       {{"check", "--stations", "s.csv"}, 2,
-       "kalvynex-inventory: --stations belongs to export --format sacpz or stationxml" + hint},
+       "kalvynex-inventory: --stations belongs to export --format sacpz or stationxml, and to "
+       "serve" + hint},
       {{"export", "-f", "sac", "--stations", "s.csv"}, 2,
        "kalvynex-inventory: export: --stations applies to the sacpz and stationxml formats only" + hint},
       {{"export", "-f", "stationxml", "--units", "m/s"}, 2,

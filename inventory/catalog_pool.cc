@@ -1,0 +1,72 @@
+#include "inventory/catalog_pool.h"
+
+#include <utility>
+
+namespace kalvynex {
+
+CatalogPool::CatalogPool(std::size_t size, ConnectionParameters parameters, Factory factory)
+    : parameters_(std::move(parameters)), factory_(std::move(factory)), slots_(size) {}
+
+CatalogPool::Lease& CatalogPool::Lease::operator=(Lease&& other) noexcept {
+  if (this != &other) {
+    if (pool_ != nullptr) pool_->give_back(slot_);
+    pool_ = other.pool_;
+    slot_ = other.slot_;
+    other.pool_ = nullptr;
+  }
+  return *this;
+}
+
+CatalogPool::Lease::~Lease() {
+  if (pool_ != nullptr) pool_->give_back(slot_);
+}
+
+// A lent slot is touched by its lease's holder only: no lock needed.
+Status CatalogPool::Lease::ready() {
+  Slot& slot = pool_->slots_[slot_];
+  if (slot.ready) return Status();
+  // A catalog that failed is dropped whole, its connection with it.
+  slot.catalog = pool_->factory_();
+  Status status = slot.catalog->connect(pool_->parameters_);
+  if (status.ok()) status = slot.catalog->check_table();
+  if (status.ok()) {
+    slot.ready = true;
+  } else {
+    slot.catalog.reset();
+  }
+  return status;
+}
+
+PeriodCatalog& CatalogPool::Lease::catalog() { return *pool_->slots_[slot_].catalog; }
+
+void CatalogPool::Lease::discard() {
+  Slot& slot = pool_->slots_[slot_];
+  slot.ready = false;
+  slot.catalog.reset();
+}
+
+CatalogPool::Lease CatalogPool::acquire(std::chrono::milliseconds wait) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  Lease lease;
+  freed_.wait_for(lock, wait, [this, &lease] {
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      if (slots_[i].lent) continue;
+      slots_[i].lent = true;
+      lease.pool_ = this;
+      lease.slot_ = i;
+      return true;
+    }
+    return false;
+  });
+  return lease;
+}
+
+void CatalogPool::give_back(std::size_t slot) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_[slot].lent = false;
+  }
+  freed_.notify_one();
+}
+
+}  // namespace kalvynex

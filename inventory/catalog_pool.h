@@ -1,0 +1,81 @@
+// The station service's database connections: a fixed number of catalogs,
+// each lent to one request at a time. A catalog is connected when it is
+// first lent (and its table checked); one whose call failed is dropped and
+// connected anew when it is next lent, so that the service comes back by
+// itself after the database was away.
+#ifndef KALVYNEX_INVENTORY_CATALOG_POOL_H_
+#define KALVYNEX_INVENTORY_CATALOG_POOL_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "core/connection_parameters.h"
+#include "core/status.h"
+#include "db/period_catalog.h"
+
+namespace kalvynex {
+
+class CatalogPool {
+ public:
+  using Factory = std::function<std::unique_ptr<PeriodCatalog>()>;
+
+  // `size` catalogs made by `factory`, connected with `parameters`.
+  CatalogPool(std::size_t size, ConnectionParameters parameters, Factory factory);
+  CatalogPool(const CatalogPool&) = delete;
+  CatalogPool& operator=(const CatalogPool&) = delete;
+
+  // One catalog, lent until the lease goes.
+  class Lease {
+   public:
+    Lease() = default;
+    Lease(Lease&& other) noexcept { *this = std::move(other); }
+    Lease& operator=(Lease&& other) noexcept;
+    ~Lease();
+
+    explicit operator bool() const { return pool_ != nullptr; }
+
+    // Connects the catalog and checks its table unless that was done and
+    // nothing failed since; the failure (stage kConnect, kFindTable, ...)
+    // otherwise, and the catalog is dropped.
+    Status ready();
+    PeriodCatalog& catalog();
+    // A call on the catalog failed: it is dropped and connected anew when
+    // next lent.
+    void discard();
+
+   private:
+    friend class CatalogPool;
+    CatalogPool* pool_ = nullptr;
+    std::size_t slot_ = 0;
+  };
+
+  // A free catalog, waiting at most `wait` for one; an empty lease when
+  // none became free.
+  Lease acquire(std::chrono::milliseconds wait);
+
+  std::size_t size() const { return slots_.size(); }
+
+ private:
+  struct Slot {
+    std::unique_ptr<PeriodCatalog> catalog;  // nullptr: to be made
+    bool ready = false;
+    bool lent = false;
+  };
+
+  void give_back(std::size_t slot);
+
+  const ConnectionParameters parameters_;
+  const Factory factory_;
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  std::vector<Slot> slots_;
+};
+
+}  // namespace kalvynex
+
+#endif  // KALVYNEX_INVENTORY_CATALOG_POOL_H_
