@@ -6,7 +6,9 @@
 # Installed: kalvynex, kalvynex-inventory and kalvynex-plot into bin/, their manual pages into
 # share/man/man1/ (compressed when gzip is there, as Debian wants it), the
 # copyright file and the changelog into share/doc/kalvynex/, and the table
-# schemas, the demo data and sample settings files into share/kalvynex/.
+# schemas, the demo data and sample settings files into share/kalvynex/, and,
+# with the prefix /usr, the station service's systemd unit into
+# /lib/systemd/system.
 
 include(GNUInstallDirs)
 
@@ -60,6 +62,19 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/data/demo-data.sql
   DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvynex)
 
+# The systemd unit of the station service. It names /usr/bin/kalvynex-inventory,
+# so it is installed only when the prefix is /usr (as in the Debian package),
+# into /lib/systemd/system below DESTDIR; never enabled. For another prefix,
+# copy packaging/kalvynex-inventory.service and edit ExecStart.
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    file(INSTALL \"${PROJECT_SOURCE_DIR}/packaging/kalvynex-inventory.service\"
+      DESTINATION /lib/systemd/system
+      PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  else()
+    message(STATUS \"Not installed (prefix is not /usr): kalvynex-inventory.service\")
+  endif()")
+
 # ---------------------------------------------------------------------------
 # Debian package
 
@@ -89,7 +104,9 @@ displacement or acceleration in the unit asked for.
 kalvynex-inventory lists, exports and checks a whole network's calibrations
 in one run: SAC-readable pole-zero files, kalvynex's own files and FDSN
 StationXML, with a report of unreadable, overlapping or inconsistent
-responses.
+responses; kalvynex-inventory serve answers FDSN station web service
+queries over the same table (systemd unit kalvynex-inventory.service,
+not enabled on installation).
 .
 The package holds both programs, the plotting script, their manual pages,
 the table schemas, demo data and sample settings and ODBC data source

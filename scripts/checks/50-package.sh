@@ -72,7 +72,11 @@ fi
 
 # --- contents -----------------------------------------------------------------
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-outside=$(grep -Ev '^\./(usr/.*)?$' <<<"$contents" || true)
+# Everything below /usr but the systemd unit, which goes where Debian's own
+# packages put theirs.
+UNIT=kalvynex-inventory.service
+outside=$(grep -Ev '^\./(usr/.*)?$' <<<"$contents" \
+  | grep -vxF -e ./lib/ -e ./lib/systemd/ -e ./lib/systemd/system/ -e "./lib/systemd/system/$UNIT" || true)
 [ -z "$outside" ] || fail "files outside /usr:
 $outside"
 expected=(./usr/bin/kalvynex ./usr/bin/kalvynex-plot ./usr/share/man/man1/kalvynex.1.gz
@@ -80,7 +84,8 @@ expected=(./usr/bin/kalvynex ./usr/bin/kalvynex-plot ./usr/share/man/man1/kalvyn
   ./usr/share/doc/kalvynex/changelog.gz ./usr/share/kalvynex/demo-data.sql
   ./usr/share/kalvynex/kalvynex.ini ./usr/share/kalvynex/qev.ini
   ./usr/share/kalvynex/odbc.ini.sample
-  ./usr/bin/kalvynex-inventory ./usr/share/man/man1/kalvynex-inventory.1.gz)
+  ./usr/bin/kalvynex-inventory ./usr/share/man/man1/kalvynex-inventory.1.gz
+  "./lib/systemd/system/$UNIT")
 for schema in "$KALVYNEX_ROOT"/data/schema-*.sql; do
   expected+=("./usr/share/kalvynex/$(basename "$schema")")
 done
@@ -110,6 +115,24 @@ done
 MAN_GZ="$ROOT/usr/share/man/man1/kalvynex.1.gz"
 gzip -t "$MAN_GZ" || fail "the packaged manual page is no valid gzip file"
 gzip -dc "$MAN_GZ" | cmp -s - "$MAN_PAGE" || fail "the packaged manual page differs from man/kalvynex.1"
+
+# The unit is the one of the source tree, and nothing enables or starts it:
+# the package has no maintainer scripts.
+cmp -s "$KALVYNEX_ROOT/packaging/$UNIT" "$ROOT/lib/systemd/system/$UNIT" \
+  || fail "lib/systemd/system/$UNIT differs from packaging/$UNIT"
+[ "$(stat -c %a "$ROOT/lib/systemd/system/$UNIT")" = 644 ] || fail "$UNIT is not mode 644"
+dpkg-deb -e "$deb" "$WORK/control"
+scripts=$(find "$WORK/control" -type f ! -name control ! -name md5sums -printf '%f\n')
+[ -z "$scripts" ] || fail "the package has maintainer scripts: $scripts"
+# systemd's own check of the unit, its ExecStart pointed at the extracted
+# program (without systemd there is nothing to check it against).
+if command -v systemd-analyze >/dev/null; then
+  sed "s|/usr/bin/kalvynex-inventory|$ROOT/usr/bin/kalvynex-inventory|" \
+    "$ROOT/lib/systemd/system/$UNIT" >"$WORK/$UNIT"
+  verify_out=$(systemd-analyze verify --man=no "$WORK/$UNIT" 2>&1) \
+    || fail "systemd-analyze verify rejects $UNIT: $verify_out"
+  [ -z "$verify_out" ] || fail "systemd-analyze verify warns about $UNIT: $verify_out"
+fi
 
 # The usage screen names the version that the package carries.
 "$BIN" --help | grep -qF "Kalvynex v$version" || fail "the usage screen does not name version $version"

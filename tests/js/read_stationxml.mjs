@@ -8,47 +8,9 @@
 import { readdirSync, readFileSync } from "node:fs";
 import { join } from "node:path";
 import { DOMParser } from "@xmldom/xmldom";
+import { seisplotjs } from "./seisplotjs_node.mjs";
 
-// The package's node entry still defines a few browser elements when it
-// loads; empty stand-ins let it load (none is used by the parser).
-for (const name of ["HTMLElement", "HTMLDivElement"]) {
-  if (!(name in globalThis)) globalThis[name] = class {};
-}
-// The parser tests its nodes with `instanceof Element` and iterates over
-// node lists, element children and absent attributes as a browser's DOM
-// does: xmldom's classes, given what they lack.
-{
-  const root = new DOMParser().parseFromString("<a><b/></a>", "text/xml").documentElement;
-  if (!("Element" in globalThis)) globalThis.Element = root.constructor;
-  const proto = Object.getPrototypeOf(root);
-  if (!("children" in root)) {
-    Object.defineProperty(proto, "children", {
-      get() {
-        return Array.from(this.childNodes).filter((n) => n.nodeType === 1);
-      },
-    });
-  }
-  if (!("firstElementChild" in root)) {
-    Object.defineProperty(proto, "firstElementChild", {
-      get() {
-        return this.children[0] ?? null;
-      },
-    });
-  }
-  // A browser gives null for an attribute that is not there; xmldom "".
-  const getAttribute = proto.getAttribute;
-  proto.getAttribute = function (name) {
-    return this.hasAttribute(name) ? getAttribute.call(this, name) : null;
-  };
-  for (const list of [root.childNodes, root.getElementsByTagName("b")]) {
-    const proto = Object.getPrototypeOf(list);
-    if (!(Symbol.iterator in proto)) proto[Symbol.iterator] = Array.prototype[Symbol.iterator];
-  }
-}
-if (!("customElements" in globalThis)) {
-  globalThis.customElements = { define() {}, get() {} };
-}
-const { stationxml } = await import("seisplotjs");
+const { stationxml } = seisplotjs;
 
 const [dir, minimum = "1"] = process.argv.slice(2);
 if (!dir) {
