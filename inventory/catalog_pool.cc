@@ -1,5 +1,6 @@
 #include "inventory/catalog_pool.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kalvynex {
@@ -45,28 +46,53 @@ void CatalogPool::Lease::discard() {
   slot.catalog.reset();
 }
 
-CatalogPool::Lease CatalogPool::acquire(std::chrono::milliseconds wait) {
+CatalogPool::Lease CatalogPool::acquire(std::chrono::milliseconds wait,
+                                        const std::function<bool()>& abandon) {
+  using Clock = std::chrono::steady_clock;
   std::unique_lock<std::mutex> lock(mutex_);
   Lease lease;
-  freed_.wait_for(lock, wait, [this, &lease] {
+  if (waiting_.empty()) {  // nobody asked before
     for (std::size_t i = 0; i < slots_.size(); ++i) {
       if (slots_[i].lent) continue;
       slots_[i].lent = true;
       lease.pool_ = this;
       lease.slot_ = i;
-      return true;
+      return lease;
     }
-    return false;
-  });
+  }
+  Waiter waiter;
+  waiting_.push_back(&waiter);
+  const Clock::time_point until = Clock::now() + wait;
+  while (!waiter.slot) {
+    const Clock::time_point now = Clock::now();
+    if (now >= until) break;
+    waiter.served.wait_for(lock, std::min<Clock::duration>(until - now, kAbandonCheck));
+    if (waiter.slot || !abandon) continue;
+    lock.unlock();
+    const bool abandoned = abandon();
+    lock.lock();
+    if (abandoned) break;
+  }
+  if (waiter.slot) {
+    lease.pool_ = this;
+    lease.slot_ = *waiter.slot;
+  } else {
+    waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &waiter));
+  }
   return lease;
 }
 
 void CatalogPool::give_back(std::size_t slot) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (waiting_.empty()) {
     slots_[slot].lent = false;
+    return;
   }
-  freed_.notify_one();
+  // Handed over as it is, still lent.
+  Waiter* first = waiting_.front();
+  waiting_.pop_front();
+  first->slot = slot;
+  first->served.notify_one();
 }
 
 }  // namespace kalvynex

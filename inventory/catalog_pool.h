@@ -9,9 +9,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "core/connection_parameters.h"
@@ -19,6 +21,11 @@
 #include "db/period_catalog.h"
 
 namespace kalvynex {
+
+// How long a request of the station service waits for a free catalog.
+constexpr std::chrono::seconds kLeaseWait(10);
+// How often a waiting request asks whether it still wants the catalog.
+constexpr std::chrono::milliseconds kAbandonCheck(250);
 
 class CatalogPool {
  public:
@@ -54,9 +61,12 @@ class CatalogPool {
     std::size_t slot_ = 0;
   };
 
-  // A free catalog, waiting at most `wait` for one; an empty lease when
-  // none became free.
-  Lease acquire(std::chrono::milliseconds wait);
+  // A free catalog, waiting at most `wait` for one. Requests are served in
+  // the order they asked: a catalog given back goes to the one that has
+  // waited longest, never to a later one. An empty lease when none became
+  // free in time, or once `abandon` (asked every kAbandonCheck while
+  // waiting) says the wait is no longer wanted.
+  Lease acquire(std::chrono::milliseconds wait, const std::function<bool()>& abandon = {});
 
   std::size_t size() const { return slots_.size(); }
 
@@ -67,13 +77,19 @@ class CatalogPool {
     bool lent = false;
   };
 
+  // A request waiting for a catalog; `slot` is set when one is handed to it.
+  struct Waiter {
+    std::condition_variable served;
+    std::optional<std::size_t> slot;
+  };
+
   void give_back(std::size_t slot);
 
   const ConnectionParameters parameters_;
   const Factory factory_;
   std::mutex mutex_;
-  std::condition_variable freed_;
   std::vector<Slot> slots_;
+  std::deque<Waiter*> waiting_;  // oldest first
 };
 
 }  // namespace kalvynex

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -262,6 +263,15 @@ ssize_t read_stream(void* cls, uint64_t /*pos*/, char* buffer, size_t size) {
   }
 }
 
+// Whether the peer of `fd` has closed the connection or its sending side.
+// The descriptor stays the connection's while its handler runs.
+std::function<bool()> client_gone_test(int fd) {
+  return [fd] {
+    pollfd watched{fd, POLLRDHUP, 0};
+    return poll(&watched, 1, 0) == 1 && (watched.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+  };
+}
+
 void free_stream(void* cls) {
   auto* reader = static_cast<StreamReader*>(cls);
   reader->stream->cancel();
@@ -424,6 +434,9 @@ class HttpService::Callbacks {
       exchange->counted = true;
       ++self->answering_;
     }
+    const MHD_ConnectionInfo* fd_info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (fd_info != nullptr) exchange->request.client_gone = client_gone_test(fd_info->connect_fd);
     const HttpRequest& request = exchange->request;
     HttpAnswer answer =
         request.target.size() > self->limits_.max_target

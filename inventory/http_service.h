@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -89,6 +90,10 @@ struct HttpRequest {
   std::string body;    // at most HttpLimits::max_body bytes
   std::string client;  // the peer's address, e.g. "127.0.0.1"
   std::time_t received = 0;
+  // Whether the client has closed the connection (or its sending side):
+  // a handler that waits may give up, as no one reads the answer. Set by
+  // the service for the handler's call; empty otherwise.
+  std::function<bool()> client_gone;
 };
 
 // A body written by one thread while another sends it: at most `capacity`

@@ -33,6 +33,8 @@ bool read_password(const InventoryOptions& options, const InventoryEnvironment& 
   return true;
 }
 
+}  // namespace
+
 SessionSetup session_setup(const InventoryOptions& options, const InventoryEnvironment& env,
                            const std::optional<std::string>& password) {
   ArgumentList args = {kInventoryProgram};
@@ -46,8 +48,6 @@ SessionSetup session_setup(const InventoryOptions& options, const InventoryEnvir
   setup.output_directory = settings.output_directory;
   return setup;
 }
-
-}  // namespace
 
 InventoryExit run_guarded(std::FILE* err, const std::function<InventoryExit()>& run) {
   try {

@@ -24,6 +24,7 @@
 #include "inventory/http_service.h"
 #include "inventory/page_assets.h"
 #include "inventory/period_view.h"
+#include "inventory/query_document.h"
 #include "inventory/station_document.h"
 #include "inventory/station_query.h"
 
@@ -40,8 +41,6 @@ constexpr char kPeriodPath[] = "/viewer/1/period";
 constexpr char kTextType[] = "text/plain; charset=utf-8";
 constexpr char kXmlType[] = "application/xml";
 
-// How long a request waits for a free database connection.
-constexpr std::chrono::seconds kLeaseWait(10);
 // How long the requests under way may take to finish once told to stop.
 constexpr std::chrono::seconds kStopDrain(30);
 
@@ -128,8 +127,6 @@ class StreamSink : public DocumentSink {
   bool opened_ = false;
 };
 
-enum class DocumentKind { kStation, kSacPz };
-
 // How a document's worker ended before its first byte.
 struct Unopened {
   bool database_failed = false;
@@ -140,7 +137,7 @@ struct Unopened {
 // the connection's stream.
 struct DocumentJob {
   StationQuery query;
-  DocumentKind kind = DocumentKind::kStation;
+  QueryDocumentKind kind = QueryDocumentKind::kStation;
   std::shared_ptr<BodyStream> stream = std::make_shared<BodyStream>();
   Unopened unopened;  // read after stream->wait_opened() gave false
 };
@@ -252,7 +249,8 @@ class StationService : public HttpHandler {
 
   HttpAnswer query(const HttpRequest& request) {
     auto job = std::make_shared<DocumentJob>();
-    job->kind = request.path == kSacPzPath ? DocumentKind::kSacPz : DocumentKind::kStation;
+    job->kind =
+        request.path == kSacPzPath ? QueryDocumentKind::kSacPz : QueryDocumentKind::kStation;
     std::string reason;
     if (request.method == "POST") {
       if (!parse_station_post(request.body, &job->query, &reason)) {
@@ -262,7 +260,7 @@ class StationService : public HttpHandler {
       std::vector<QueryParameter> list;
       HttpAnswer failure;
       if (!parameters(request, &list, &failure)) return failure;
-      if (job->kind == DocumentKind::kSacPz) {
+      if (job->kind == QueryDocumentKind::kSacPz) {
         for (const QueryParameter& p : list) {
           if (p.name == "level" || p.name == "format") {
             return error(request, 400, "Unknown parameter: " + p.name);
@@ -271,7 +269,9 @@ class StationService : public HttpHandler {
       }
       if (!parse_station_query(list, &job->query, &reason)) return error(request, 400, reason);
     }
-    CatalogPool::Lease lease = pool_.acquire(kLeaseWait);
+    // A client that has left needs no answer, and its connection would count
+    // against its address meanwhile.
+    CatalogPool::Lease lease = pool_.acquire(kLeaseWait, request.client_gone);
     if (!lease) return error(request, 503, "No database connection free; try again later");
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -293,7 +293,7 @@ class StationService : public HttpHandler {
     }
     HttpAnswer answer;
     answer.status = 200;
-    answer.content_type = job->kind == DocumentKind::kStation &&
+    answer.content_type = job->kind == QueryDocumentKind::kStation &&
                                   job->query.format == QueryFormat::kXml
                               ? kXmlType
                               : kTextType;
@@ -308,29 +308,13 @@ class StationService : public HttpHandler {
     Reporter reporter(env_.err, true, false);
     Outcome outcome;
     try {
-      Status status = lease.ready();
-      std::vector<ChannelCodes> channels;
-      if (status.ok()) status = lease.catalog().find_channels(job.query.selection, &channels);
-      if (!status.ok()) {
-        outcome = Outcome::database(status);
+      const Status status = lease.ready();
+      if (status.ok()) {
+        outcome = write_query_document(lease.catalog(), job.query, job.kind, places_,
+                                       created_epoch(env_.source_date_epoch), reporter, sink)
+                      .outcome;
       } else {
-        PeriodWalk walk(lease.catalog(), job.query.selection, std::move(channels), reporter);
-        CommandResult result;
-        if (job.kind == DocumentKind::kSacPz) {
-          result = write_sacpz_document(walk, reporter, places_, sink,
-                                        created_epoch(env_.source_date_epoch));
-        } else {
-          StationDocumentRequest document;
-          document.level = job.query.level;
-          document.format = job.query.format;
-          document.places = places_;
-          document.area = job.query.area;
-          document.info.source = "QEV calibration database";
-          document.info.module = std::string(kInventoryProgram) + " " + KALVYNEX_VERSION;
-          document.info.created_seconds = created_epoch(env_.source_date_epoch);
-          result = write_station_document(walk, reporter, document, sink);
-        }
-        outcome = result.outcome;
+        outcome = Outcome::database(status);
       }
     } catch (const std::bad_alloc&) {
       outcome = Outcome::failed(InventoryExit::kOutOfMemory);
@@ -359,7 +343,7 @@ class StationService : public HttpHandler {
     PeriodViewRequest view;
     std::string reason;
     if (!parse_period_view_request(list, &view, &reason)) return error(request, 400, reason);
-    CatalogPool::Lease lease = pool_.acquire(kLeaseWait);
+    CatalogPool::Lease lease = pool_.acquire(kLeaseWait, request.client_gone);
     if (!lease) return error(request, 503, "No database connection free; try again later");
     Status status = lease.ready();
     std::string json;

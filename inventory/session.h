@@ -5,6 +5,7 @@
 #ifndef KALVYNEX_INVENTORY_SESSION_H_
 #define KALVYNEX_INVENTORY_SESSION_H_
 
+#include <optional>
 #include <string>
 
 #include "core/connection_parameters.h"
@@ -20,6 +21,11 @@ struct SessionSetup {
   std::string data_source;       // named in the connection's messages
   std::string output_directory;  // the default directory of sac and fap
 };
+
+// The setup from the options' connection settings, the password (of
+// --password-file or the environment) and the settings files.
+SessionSetup session_setup(const InventoryOptions& options, const InventoryEnvironment& env,
+                           const std::optional<std::string>& password);
 
 InventoryExit run_session(const InventoryOptions& options, const InventoryEnvironment& env,
                           const SessionSetup& setup, PeriodCatalog& catalog);

@@ -1,9 +1,14 @@
-// The station service's parts without a server: the error document, the
-// query string's decoding, serve's options, the catalog pool and the
-// stream between a document's writer and the connection.
+// The station service's parts without a database: the error document, the
+// query string's decoding, serve's options, the catalog pool, the stream
+// between a document's writer and the connection, and what the server
+// tells a handler about its client.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +18,7 @@
 #include "inventory/http_service.h"
 #include "inventory/options.h"
 #include "tests/support/fake_catalog.h"
+#include "tests/support/service_process.h"
 
 namespace kalvynex {
 namespace {
@@ -234,6 +240,51 @@ TEST(CatalogPoolTest, ConnectsAgainAfterAFailure) {
   EXPECT_EQ(maker.made, 3);
 }
 
+// Requests are served in the order they asked: a catalog given back goes to
+// the oldest waiter, not to whoever asks at that moment; a waiter that
+// abandons leaves the queue without taking the next catalog with it.
+TEST(CatalogPoolTest, ServesWaitersInOrderAndLetsThemLeave) {
+  using std::chrono::milliseconds;
+  CatalogMaker maker;
+  CatalogPool pool(1, ConnectionParameters(), [&maker] { return maker(); });
+  CatalogPool::Lease held = pool.acquire(milliseconds(0));
+  ASSERT_TRUE(held);
+  std::atomic<bool> leave{false};
+  std::atomic<int> leaver_got{-1};
+  std::atomic<long long> leaver_ms{-1};
+  std::vector<int> order;
+  std::mutex order_mutex;
+  auto waiter = [&](int id) {
+    CatalogPool::Lease lease = pool.acquire(std::chrono::seconds(10));
+    std::lock_guard<std::mutex> lock(order_mutex);
+    order.push_back(lease ? id : -id);
+  };
+  // The first in the queue gives up; the two behind it are served in turn.
+  std::thread leaver([&] {
+    const auto start = std::chrono::steady_clock::now();
+    CatalogPool::Lease lease = pool.acquire(std::chrono::seconds(10), [&] { return leave.load(); });
+    leaver_got = lease ? 1 : 0;
+    leaver_ms = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start)
+                    .count();
+  });
+  std::this_thread::sleep_for(milliseconds(50));
+  std::thread first(waiter, 1);
+  std::this_thread::sleep_for(milliseconds(50));
+  std::thread second(waiter, 2);
+  std::this_thread::sleep_for(milliseconds(50));
+  leave = true;
+  leaver.join();
+  EXPECT_EQ(leaver_got, 0);
+  EXPECT_LT(leaver_ms, 1000);
+  held = CatalogPool::Lease();
+  // Handed to the first waiter: a newcomer finds none free.
+  EXPECT_FALSE(pool.acquire(milliseconds(0)));
+  first.join();
+  second.join();
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  EXPECT_TRUE(pool.acquire(milliseconds(0)));
+}
+
 TEST(BodyStreamTest, BoundedBetweenWriterAndReader) {
   BodyStream stream(4);
   std::thread writer([&stream] {
@@ -284,6 +335,61 @@ TEST(BodyStreamTest, EndsForBothSides) {
     BodyStream waiting;
     EXPECT_EQ(waiting.read(buffer, sizeof buffer, std::chrono::milliseconds(1)), 0);
   }
+}
+
+// A handler waiting for a database connection learns when its client has
+// left: not while the client waits (its request sent whole), at once after
+// it closed the connection.
+TEST(HttpServiceTest, TellsTheHandlerThatItsClientHasGone) {
+  struct Waiting : HttpHandler {
+    std::atomic<bool> entered{false};
+    std::atomic<bool> closed{false};
+    std::atomic<int> while_there{-1};
+    std::atomic<long long> noticed_ms{-1};
+    HttpAnswer answer(const HttpRequest& request) override {
+      while_there = request.client_gone && request.client_gone() ? 1 : 0;
+      entered = true;
+      while (!closed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      const auto start = std::chrono::steady_clock::now();
+      while (!request.client_gone() &&
+             std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      if (request.client_gone()) {
+        noticed_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now() - start)
+                         .count();
+      }
+      return HttpAnswer();
+    }
+    HttpAnswer error(const HttpRequest&, int status, const std::string&) override {
+      HttpAnswer answer;
+      answer.status = status;
+      return answer;
+    }
+  } handler;
+  std::FILE* log = std::tmpfile();
+  ASSERT_NE(log, nullptr);
+  {
+    HttpService service(handler, HttpLimits(), log);
+    ListenAddress address;
+    std::string error;
+    ASSERT_TRUE(parse_listen_address("127.0.0.1:0", &address, &error));
+    ASSERT_TRUE(service.start(address, &error)) << error;
+    const int fd = connect_local(service.port());
+    ASSERT_GE(fd, 0);
+    const std::string request = http_request("GET", "/wait");
+    ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    while (!handler.entered) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    close(fd);
+    handler.closed = true;
+    service.stop(std::chrono::seconds(10));
+  }
+  std::fclose(log);
+  EXPECT_EQ(handler.while_there, 0);
+  EXPECT_GE(handler.noticed_ms, 0);
+  EXPECT_LT(handler.noticed_ms, 1000);
 }
 
 }  // namespace
