@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "serve_floor: %s\n", reason.c_str());
     return 1;
   }
+  parameters.reserve(fields.size());
   for (FormField& field : fields) {
     parameters.push_back(QueryParameter{std::move(field.name), std::move(field.value)});
   }
