@@ -161,7 +161,7 @@ void check_element(xmlNodePtr node, const ChannelCodes& codes) {
       FUZZ_CHECK(attribute_of(child, "code") == codes.sta);
     } else if (has_name(child, "Channel")) {
       FUZZ_CHECK(attribute_of(child, "code") == codes.chan);
-      FUZZ_CHECK(attribute_of(child, "locationCode") == codes.location);
+      FUZZ_CHECK(attribute_of(child, "locationCode") == written_location(codes.location));
     }
     static const char* const kNumbers[] = {"Latitude",  "Longitude",     "Elevation",
                                            "Depth",     "Frequency",     "NormalizationFrequency",
@@ -274,7 +274,7 @@ void check_sacpz(const SacPzPeriod& period, const PoleZeroResponse& response) {
   const std::string expected_head[] = {
       "* NETWORK   (KNETWK): " + period.codes.network,
       "* STATION    (KSTNM): " + period.codes.sta,
-      "* LOCATION   (KHOLE): " + period.codes.location,
+      "* LOCATION   (KHOLE): " + written_location(period.codes.location),
       "* CHANNEL   (KCMPNM): " + period.codes.chan};
   std::size_t i = 0;
   // The comment block: eleven lines, each a "*" line, the codes' lines as
